@@ -1,0 +1,49 @@
+#include "fs/folders.h"
+
+#include <shlwapi.h>
+
+namespace {
+
+DWORD ErrorUnless(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : GetLastError(); }
+
+// A link is removed as a link: what it points to lies outside the tree.
+DWORD RemoveEntry(const CFileFind& finder) {
+    const CString path = finder.GetFilePath();
+    if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
+        if (finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT))
+            return ErrorUnless(RemoveDirectoryA(path));
+        return RemoveFolderTree(path);
+    }
+    return ErrorUnless(DeleteFileA(path));
+}
+
+bool EndedNormally(DWORD error) { return error == ERROR_NO_MORE_FILES; }
+
+} // namespace
+
+DWORD RemoveFolderTree(CString path) {
+    if (path.IsEmpty() || !PathIsDirectoryA(path) || PathIsRelativeA(path))
+        return ERROR_SUCCESS;
+    if (GetFileAttributesA(path) & FILE_ATTRIBUTE_REPARSE_POINT)
+        return ErrorUnless(RemoveDirectoryA(path));
+    DWORD firstError = ERROR_SUCCESS;
+    CFileFind finder;
+    if (!finder.FindFile(path + "\\*.*"))
+        return GetLastError();
+    for (BOOL more = TRUE; more;) {
+        more = finder.FindNextFile();
+        // An enumeration cut short by an error has left entries unseen: the folder must stay.
+        const DWORD enumError = more ? ERROR_SUCCESS : GetLastError();
+        if (!finder.IsDots()) {
+            const DWORD error = RemoveEntry(finder);
+            if (firstError == ERROR_SUCCESS)
+                firstError = error;
+        }
+        if (firstError == ERROR_SUCCESS && !more && !EndedNormally(enumError))
+            firstError = enumError;
+    }
+    finder.Close();
+    if (firstError == ERROR_SUCCESS && !RemoveDirectoryA(path))
+        firstError = GetLastError();
+    return firstError;
+}

@@ -1,0 +1,12 @@
+#include "messages/messages.h"
+
+#include <iostream>
+
+CString g_strLog;
+
+void LogMessage(CString text) {
+    // The console comes first, so that a message is seen even if the run stops right after.
+    std::cout << static_cast<LPCSTR>(text) << std::endl;
+    g_strLog += text;
+    g_strLog += "\r\n";
+}

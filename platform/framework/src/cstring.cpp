@@ -1,0 +1,110 @@
+#include <afx.h>
+
+#include <cstdio>
+#include <vector>
+
+CString& CString::operator+=(const CString& other) {
+    m_text += other.m_text;
+    return *this;
+}
+
+CString& CString::operator+=(LPCSTR text) {
+    m_text += text ? text : "";
+    return *this;
+}
+
+CString& CString::operator+=(char ch) {
+    m_text += ch;
+    return *this;
+}
+
+CString operator+(const CString& a, const CString& b) {
+    CString result(a);
+    result += b;
+    return result;
+}
+
+CString operator+(const CString& a, LPCSTR b) {
+    CString result(a);
+    result += b;
+    return result;
+}
+
+CString operator+(LPCSTR a, const CString& b) {
+    CString result(a);
+    result += b;
+    return result;
+}
+
+namespace {
+
+int PositionOrMinusOne(size_t position) {
+    return position == std::string::npos ? -1 : static_cast<int>(position);
+}
+
+// Clamps a caller's index into the string, as the framework does instead of failing.
+size_t Clamp(int value, size_t limit) {
+    if (value < 0)
+        return 0;
+    return static_cast<size_t>(value) > limit ? limit : static_cast<size_t>(value);
+}
+
+} // namespace
+
+int CString::Find(char ch) const { return PositionOrMinusOne(m_text.find(ch)); }
+
+int CString::Find(LPCSTR sub) const { return PositionOrMinusOne(m_text.find(sub ? sub : "")); }
+
+int CString::ReverseFind(char ch) const { return PositionOrMinusOne(m_text.rfind(ch)); }
+
+CString CString::Left(int count) const {
+    const std::string part = m_text.substr(0, Clamp(count, m_text.size()));
+    return CString(part.data(), static_cast<int>(part.size()));
+}
+
+CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+
+CString CString::Mid(int first, int count) const {
+    const size_t start = Clamp(first, m_text.size());
+    const std::string part = m_text.substr(start, Clamp(count, m_text.size() - start));
+    return CString(part.data(), static_cast<int>(part.size()));
+}
+
+int CString::Delete(int index, int count) {
+    const size_t start = Clamp(index, m_text.size());
+    m_text.erase(start, Clamp(count, m_text.size() - start));
+    return GetLength();
+}
+
+BOOL CString::LoadString(UINT id) {
+    // Grow the buffer until the text is shorter than it: LoadStringA cuts long texts silently.
+    for (int size = 256;; size *= 2) {
+        std::vector<char> buffer(static_cast<size_t>(size));
+        const int length = ::LoadStringA(AfxGetResourceHandle(), id, buffer.data(), size);
+        if (length < size - 1) {
+            m_text.assign(buffer.data(), static_cast<size_t>(length > 0 ? length : 0));
+            return length > 0;
+        }
+    }
+}
+
+void CString::Format(LPCSTR format, ...) {
+    va_list args;
+    va_start(args, format);
+    FormatV(format, args);
+    va_end(args);
+}
+
+void CString::FormatV(LPCSTR format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0) {
+        m_text.clear();
+        return;
+    }
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    vsnprintf(buffer.data(), buffer.size(), format, args);
+    m_text.assign(buffer.data(), static_cast<size_t>(length));
+}

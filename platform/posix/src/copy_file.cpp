@@ -1,0 +1,157 @@
+// CopyFileA: the destination is either left as it was or replaced whole, never written in
+// place and never through a link.
+#include "dos_path.h"
+#include "file_info.h"
+#include "last_error.h"
+#include "unique_fd.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using posix::Fail;
+using posix::UniqueFd;
+
+bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BOOL failIfExists) {
+    if (!dst.exists)
+        return TRUE;
+    if (failIfExists)
+        return Fail(ERROR_FILE_EXISTS);
+    struct stat target {};
+    if (stat(dst.path.c_str(), &target) == 0) {
+        if (S_ISDIR(target.st_mode))
+            return Fail(ERROR_ACCESS_DENIED);
+        // Copying a file onto itself would empty it; Windows refuses, the file being open.
+        if (target.st_dev == srcStat.st_dev && target.st_ino == srcStat.st_ino)
+            return Fail(ERROR_SHARING_VIOLATION);
+    }
+    if (!S_ISLNK(dst.st.st_mode) && posix::IsReadOnlyMode(dst.st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+bool CopyByReadWrite(int from, int to) {
+    static constexpr size_t kChunk = 256 * 1024;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        const ssize_t got = read(from, buffer.get(), kChunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return posix::FailFromErrno();
+        if (got == 0)
+            return TRUE;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = write(to, buffer.get() + done, got - done);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return put < 0 ? posix::FailFromErrno() : Fail(ERROR_DISK_FULL);
+            done += put;
+        }
+    }
+}
+
+// The kernel copies: a reflink where the file system shares blocks, else copy_file_range.
+bool CopyContent(int from, int to) {
+    if (ioctl(to, FICLONE, from) == 0)
+        return TRUE;
+    for (bool first = true;; first = false) {
+        const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n > 0)
+            continue;
+        if (n == 0)
+            return TRUE;
+        if (errno == EINTR)
+            continue;
+        const bool unsupported = errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                                 errno == EOPNOTSUPP || errno == EBADF;
+        if (first && unsupported)
+            return CopyByReadWrite(from, to);
+        return posix::FailFromErrno();
+    }
+}
+
+bool CopyMetadata(int to, const struct stat& srcStat) {
+    const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
+    if (fchmod(to, srcStat.st_mode & 07777) != 0 || futimens(to, times) != 0)
+        return posix::FailFromErrno();
+    return TRUE;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
+std::string TemporaryNameFor(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".dllinstall";
+}
+
+// Gives the finished anonymous file a name beside the destination, replacing a stale one
+// that a killed run may have left.
+bool NameTemporary(int fd, const std::string& tempPath) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, tempPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return TRUE;
+        if (errno != EEXIST || unlink(tempPath.c_str()) != 0)
+            break;
+    }
+    return posix::FailFromErrno();
+}
+
+// Writes the whole copy into a file that has no name until it is complete.
+bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath,
+                    std::string& tempPath) {
+    tempPath = TemporaryNameFor(dstPath);
+    UniqueFd to(open(FolderOf(dstPath).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    const bool anonymous = to.get() >= 0;
+    if (!anonymous) {
+        unlink(tempPath.c_str());
+        to.reset(open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+        if (to.get() < 0)
+            return posix::FailFromErrno();
+    }
+    bool ok = CopyContent(from, to.get()) && CopyMetadata(to.get(), srcStat);
+    bool named = !anonymous;
+    if (ok && anonymous)
+        named = ok = NameTemporary(to.get(), tempPath);
+    if (ok && close(to.release()) != 0)
+        ok = posix::FailFromErrno();
+    if (!ok && named) {
+        const DWORD error = GetLastError();
+        unlink(tempPath.c_str());
+        SetLastError(error);
+    }
+    return ok;
+}
+
+} // namespace
+
+BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+    posix::HostPath src, dst;
+    if (!posix::ResolvePath(lpExistingFileName, src))
+        return FALSE;
+    if (!src.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    UniqueFd from(open(src.path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat srcStat {};
+    if (from.get() < 0 || fstat(from.get(), &srcStat) != 0)
+        return posix::FailFromErrno();
+    if (S_ISDIR(srcStat.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
+        return FALSE;
+    std::string tempPath;
+    if (!WriteTemporary(from.get(), srcStat, dst.path, tempPath))
+        return FALSE;
+    if (rename(tempPath.c_str(), dst.path.c_str()) != 0) {
+        const DWORD error = posix::Win32ErrorFromErrno(errno);
+        unlink(tempPath.c_str());
+        return Fail(error);
+    }
+    return TRUE;
+}

@@ -1,0 +1,34 @@
+// Windows paths over the host file system, modelled on a Wine prefix.
+//
+// Drive letters come from $WINEPREFIX/dosdevices/<letter>: (default prefix $HOME/.wine); a
+// prefix without dosdevices/ has C: at drive_c and Z: at the host root. Names are looked up
+// exactly first and, on a miss, case-insensitively within their folder, as Windows sees them.
+#ifndef DLLINSTALL_POSIX_DOS_PATH_H
+#define DLLINSTALL_POSIX_DOS_PATH_H
+
+#include <windows.h>
+
+#include <string>
+#include <sys/stat.h>
+
+namespace posix {
+
+struct HostPath {
+    std::string path;  // the host path, with existing names in the case they have on disk
+    bool exists = false;
+    struct stat st {}; // lstat of the last name, valid when it exists
+};
+
+// Resolves a Windows path. A missing last name is no failure (exists stays false); a missing
+// or non-folder component on the way fails with ERROR_PATH_NOT_FOUND, as Windows reports it.
+bool ResolvePath(LPCSTR dosPath, HostPath& out);
+
+// The Windows form of an absolute host path: the drive whose root holds it most closely.
+std::string DosPathFromHost(const std::string& hostPath);
+
+// The host folder of the prefix: $WINEPREFIX, or $HOME/.wine.
+std::string WinePrefix();
+
+} // namespace posix
+
+#endif

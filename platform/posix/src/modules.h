@@ -1,0 +1,20 @@
+// The modules the layer knows: the executable itself and the built-in "SHFolder.dll".
+#ifndef DLLINSTALL_POSIX_MODULES_H
+#define DLLINSTALL_POSIX_MODULES_H
+
+#include <windows.h>
+
+namespace posix {
+
+// Where Wine keeps the system folder of a 64-bit prefix.
+constexpr const char* kSystemFolder = "C:\\windows\\system32";
+
+HMODULE ExecutableModule();
+bool IsShellFolderModule(HMODULE module);
+
+// How many loads of the built-in module are not yet freed; tests check it returns to zero.
+int ShellFolderModuleReferences();
+
+} // namespace posix
+
+#endif

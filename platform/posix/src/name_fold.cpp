@@ -1,0 +1,138 @@
+#include "name_fold.h"
+
+namespace posix {
+
+namespace {
+
+// Reads one UTF-8 sequence at s[i]; returns its code point or 0xDC00 + byte when malformed.
+char32_t DecodeOne(std::string_view s, size_t& i) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    const size_t extra = lead < 0x80           ? 0
+                         : (lead >> 5) == 0x06 ? 1
+                         : (lead >> 4) == 0x0E ? 2
+                         : (lead >> 3) == 0x1E ? 3
+                                               : 4;
+    if (extra == 0) {
+        ++i;
+        return lead;
+    }
+    if (extra == 4 || extra >= s.size() - i) {
+        ++i;
+        return 0xDC00 + lead;
+    }
+    char32_t cp = lead & (0x3F >> extra);
+    for (size_t k = 1; k <= extra; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) {
+            ++i;
+            return 0xDC00 + lead;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kMinForLength[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinForLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++i;
+        return 0xDC00 + lead;
+    }
+    i += extra + 1;
+    return cp;
+}
+
+// Upper-cases the scripts that product file names realistically use; others stay as they are.
+char16_t UpcaseUnit(char16_t c) {
+    if (c >= u'a' && c <= u'z')
+        return c - 0x20;
+    if (c < 0xE0)
+        return c;
+    if (c <= 0xFE)
+        return c == 0xF7 ? c : c - 0x20;
+    if (c == 0xFF)
+        return 0x178;
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return c & ~1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c & 1) ? c : c - 1;
+    if (c == 0x3C2)
+        return 0x3A3;
+    if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB))
+        return c - 0x20;
+    if (c == 0x3AC)
+        return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF)
+        return c - 0x25;
+    if (c == 0x3CC)
+        return 0x38C;
+    if (c == 0x3CD || c == 0x3CE)
+        return c - 0x3F;
+    if (c >= 0x430 && c <= 0x44F)
+        return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F)
+        return c - 0x50;
+    return c;
+}
+
+} // namespace
+
+std::u16string Utf16FromUtf8(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t cp = DecodeOne(utf8, i);
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::u16string FoldName(std::string_view utf8) {
+    std::u16string units = Utf16FromUtf8(utf8);
+    for (char16_t& c : units)
+        c = UpcaseUnit(c);
+    return units;
+}
+
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
+    return FoldName(a) == FoldName(b);
+}
+
+bool NameSortsBefore(std::string_view a, std::string_view b) { return FoldName(a) < FoldName(b); }
+
+bool HasWildcard(std::string_view mask) { return mask.find_first_of("*?") != std::string_view::npos; }
+
+namespace {
+
+// Iterative glob match with one back-tracking point: linear in practice, never exponential.
+bool MatchFolded(const std::u16string& name, const std::u16string& mask) {
+    size_t n = 0, m = 0, starMask = std::u16string::npos, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == u'?' || mask[m] == name[n])) {
+            ++n;
+            ++m;
+        } else if (m < mask.size() && mask[m] == u'*') {
+            starMask = m++;
+            starName = n;
+        } else if (starMask != std::u16string::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == u'*')
+        ++m;
+    return m == mask.size();
+}
+
+} // namespace
+
+bool MatchesWildcard(std::string_view name, std::string_view mask) {
+    if (mask == "*.*" || mask == "*")
+        return true;
+    return MatchFolded(FoldName(name), FoldName(mask));
+}
+
+} // namespace posix

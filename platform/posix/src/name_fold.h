@@ -1,0 +1,29 @@
+// File name comparison as NTFS does it: names are UTF-16 code units compared after upper-casing.
+#ifndef DLLINSTALL_POSIX_NAME_FOLD_H
+#define DLLINSTALL_POSIX_NAME_FOLD_H
+
+#include <string>
+#include <string_view>
+
+namespace posix {
+
+// Decodes UTF-8 to UTF-16; a byte that is not valid UTF-8 becomes a lone low surrogate
+// (0xDC00 + byte) so that every host name still has a distinct, stable form.
+std::u16string Utf16FromUtf8(std::string_view utf8);
+
+// The upper-case form NTFS compares names by.
+std::u16string FoldName(std::string_view utf8);
+
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
+
+// The order NTFS lists a folder in: ordinal comparison of the upper-cased UTF-16 names.
+bool NameSortsBefore(std::string_view a, std::string_view b);
+
+// Matches "*" and "?" against a name without regard to case; "*.*" matches every name.
+bool MatchesWildcard(std::string_view name, std::string_view mask);
+
+bool HasWildcard(std::string_view mask);
+
+} // namespace posix
+
+#endif

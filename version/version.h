@@ -1,0 +1,20 @@
+// The version guard: a DLL's product version and the ranking of two versions.
+#ifndef DLLINSTALL_VERSION_H
+#define DLLINSTALL_VERSION_H
+
+#include <afx.h>
+
+enum VersionOrder {
+    VERSION_UNKNOWN = -1, // one side has no version
+    VERSION_EQUAL = 0,
+    VERSION_NEWER = 1, // the first ranks above the second
+    VERSION_OLDER = 2, // the first ranks below the second
+};
+
+// The "ProductVersion" text of the file's first translation; empty when it has none.
+CString GetProductVersion(CString path);
+
+// Ranks two dotted versions by their first four numbers.
+int CompareVersions(CString a, CString b);
+
+#endif
