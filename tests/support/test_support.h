@@ -1,0 +1,56 @@
+// Helpers shared by the test suites: scoped folders on the real disk, a prefix to point the
+// POSIX layer at, and whole-file reads and writes.
+#ifndef DLLINSTALL_TEST_SUPPORT_H
+#define DLLINSTALL_TEST_SUPPORT_H
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed with all it holds at the end
+// of the scope, read-only entries included.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& tag = "dllinstall");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+// Sets $WINEPREFIX for the scope and puts back what was there before.
+class ScopedPrefix {
+public:
+    explicit ScopedPrefix(const fs::path& prefix);
+    ~ScopedPrefix();
+    ScopedPrefix(const ScopedPrefix&) = delete;
+    ScopedPrefix& operator=(const ScopedPrefix&) = delete;
+
+private:
+    std::string saved_;
+    bool hadValue_;
+};
+
+// Makes <prefix>/drive_c/windows/system32 (optionally) and returns the prefix folder.
+fs::path MakePrefix(const fs::path& prefix, bool withSystemFolder = true);
+
+std::string ReadBytes(const fs::path& file);
+void WriteBytes(const fs::path& file, const std::string& bytes);
+
+// Makes every entry below the folder writable again, so that it can be removed.
+void MakeWritable(const fs::path& folder);
+
+// The fixture DLL of that name, built by the mingw-w64 toolchain; empty when it is missing.
+fs::path Fixture(const std::string& name);
+
+} // namespace testing_support
+
+#endif

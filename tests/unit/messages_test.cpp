@@ -1,0 +1,74 @@
+// The message catalogue, the progress log and the log file writer.
+#include "messages/messages.h"
+#include "test_support.h"
+
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testing_support;
+
+class MessagesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0);
+        g_strLog.Empty();
+    }
+};
+
+TEST_F(MessagesTest, CatalogueHoldsTheExactTexts) {
+    EXPECT_STREQ(LoadMessageText(IDS_START), "Starting installation procedure...");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_SYSTEM_FOLDER), "Error: Cannot get system folder.");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_TARGET_PATH), "Error: Cannot get installation target path.");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_NO_SOURCE_FOLDER),
+                 "Error: The '%s'\r\nsource folder isn't exist.");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_COPY), "Error: Cannot copy from\r\n'%s'\r\nto the\r\n'%s'");
+    EXPECT_STREQ(LoadMessageText(IDS_DONE), "Installation is successfully complited.");
+    EXPECT_STREQ(LoadMessageText(IDS_COPYING_DLLS), "Copying required DLLs to the system folder...");
+    EXPECT_STREQ(LoadMessageText(IDS_COPIED), "Copy from '%s'\r\nto '%s'");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_READ_FOLDER), "Error: Cannot read the '%s'\r\nsource folder.");
+}
+
+TEST_F(MessagesTest, UnknownIdsGiveEmptyText) {
+    for (UINT id : {0u, 4u, 8u, 10u, 13u, 65535u})
+        EXPECT_TRUE(LoadMessageText(id).IsEmpty()) << id;
+}
+
+TEST_F(MessagesTest, FormattingKeepsArgumentOrderAndLeavesPercentInArgumentsAlone) {
+    EXPECT_STREQ(FormatMessageText(IDS_COPIED, CString("C:\\a%s%d.dll"), CString("D:\\b.dll")),
+                 "Copy from 'C:\\a%s%d.dll'\r\nto 'D:\\b.dll'");
+    EXPECT_STREQ(FormatMessageText(IDS_ERR_NO_SOURCE_FOLDER, CString("Z:\\p\\LIB")),
+                 "Error: The 'Z:\\p\\LIB'\r\nsource folder isn't exist.");
+}
+
+TEST_F(MessagesTest, LogKeepsEachMessageWholeWithOneClosingCrLf) {
+    testing::internal::CaptureStdout();
+    LogMessage("first");
+    LogMessage(FormatMessageText(IDS_COPIED, CString("a"), CString("b")));
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console, "first\nCopy from 'a'\r\nto 'b'\n");
+    EXPECT_STREQ(g_strLog, "first\r\nCopy from 'a'\r\nto 'b'\r\n");
+}
+
+TEST_F(MessagesTest, LogFileHoldsExactlyTheTextAndCutsALongerOldFile) {
+    TempFolder folder;
+    ScopedPrefix prefix(MakePrefix(folder / "prefix"));
+    const fs::path file = folder / "InstallLog_DLL.txt";
+    WriteBytes(file, std::string(4096, 'x'));
+    const std::string dosPath = "Z:" + file.string();
+    WriteTextFile(dosPath.c_str(), "a\r\nb\r\n", CFile::modeCreate | CFile::modeReadWrite);
+    EXPECT_EQ(ReadBytes(file), "a\r\nb\r\n");
+}
+
+TEST_F(MessagesTest, UnwritableLogFileIsSwallowed) {
+    TempFolder folder;
+    ScopedPrefix prefix(MakePrefix(folder / "prefix"));
+    fs::create_directory(folder / "InstallLog_DLL.txt");
+    const std::string dosPath = "Z:" + (folder / "InstallLog_DLL.txt").string();
+    WriteTextFile(dosPath.c_str(), "text", CFile::modeCreate | CFile::modeReadWrite);
+    WriteTextFile("Z:\\no\\such\\folder\\log.txt", "text", CFile::modeCreate | CFile::modeReadWrite);
+    EXPECT_TRUE(fs::is_directory(folder / "InstallLog_DLL.txt"));
+}
+
+} // namespace
