@@ -70,4 +70,11 @@ fs::path Fixture(const std::string& name) {
     return fs::exists(file) ? file : fs::path();
 }
 
+std::string DosPath(const fs::path& hostPath) {
+    std::string path = "Z:" + hostPath.string();
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
 } // namespace testing_support

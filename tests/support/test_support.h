@@ -51,6 +51,9 @@ void MakeWritable(const fs::path& folder);
 // The fixture DLL of that name, built by the mingw-w64 toolchain; empty when it is missing.
 fs::path Fixture(const std::string& name);
 
+// The Windows form of a host path on a prefix without dosdevices/, where Z: is the host root.
+std::string DosPath(const fs::path& hostPath);
+
 } // namespace testing_support
 
 #endif

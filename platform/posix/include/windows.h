@@ -26,7 +26,7 @@ typedef char16_t WCHAR;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef DWORD* LPDWORD;
-typedef long HRESULT;
+typedef int32_t HRESULT; // 32 bits, as on Windows, so that failure codes are negative
 typedef void* HANDLE;
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
@@ -44,9 +44,9 @@ typedef uintptr_t UINT_PTR;
 
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)
-#define E_FAIL ((HRESULT)0x80004005L)
+#define E_FAIL ((HRESULT)0x80004005U)
 #define HRESULT_FROM_WIN32(x)                                                                  \
-    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFFU) | (7U << 16) | 0x80000000U)))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 

