@@ -2,7 +2,9 @@
 
 #include <shlwapi.h>
 
-int IsFolder(LPCSTR path) { return PathIsDirectoryA(path) ? 1 : 0; }
+int IsFolder(LPCSTR path) {
+    return PathIsDirectoryA(path) ? 1 : 0;
+}
 
 BOOL FileExists(LPCSTR path) {
     CFileStatus status;

@@ -1,3 +1,5 @@
 #include "fs/folders.h"
 
-CString GetFolderOfPath(CString path) { return path.Left(path.ReverseFind('\\') + 1); }
+CString GetFolderOfPath(CString path) {
+    return path.Left(path.ReverseFind('\\') + 1);
+}

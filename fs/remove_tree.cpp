@@ -4,7 +4,9 @@
 
 namespace {
 
-DWORD ErrorUnless(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : GetLastError(); }
+DWORD ErrorUnless(BOOL succeeded) {
+    return succeeded ? ERROR_SUCCESS : GetLastError();
+}
 
 // A link is removed as a link: what it points to lies outside the tree.
 DWORD RemoveEntry(const CFileFind& finder) {
@@ -17,7 +19,9 @@ DWORD RemoveEntry(const CFileFind& finder) {
     return ErrorUnless(DeleteFileA(path));
 }
 
-bool EndedNormally(DWORD error) { return error == ERROR_NO_MORE_FILES; }
+bool EndedNormally(DWORD error) {
+    return error == ERROR_NO_MORE_FILES;
+}
 
 } // namespace
 

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Reads a number as the C runtime's atoi does, but saturates at the int range instead of
 // overflowing, as the Windows runtime does.

@@ -50,7 +50,8 @@ CString GetProductVersion(CString path) {
     if (!QueryFirstTranslation(block, translation))
         return CString();
     CString query;
-    query.Format("\\StringFileInfo\\%04x%04x\\ProductVersion", static_cast<unsigned>(translation & 0xFFFF),
+    query.Format("\\StringFileInfo\\%04x%04x\\ProductVersion",
+                 static_cast<unsigned>(translation & 0xFFFF),
                  static_cast<unsigned>(translation >> 16));
     return QueryString(block, query);
 }

@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 // A fresh folder under the system's temporary folder, removed with all it holds at the end
 // of the scope, read-only entries included.
 class TempFolder {
-public:
+  public:
     explicit TempFolder(const std::string& tag = "dllinstall");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -22,19 +22,19 @@ public:
     const fs::path& path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     fs::path path_;
 };
 
 // Sets $WINEPREFIX for the scope and puts back what was there before.
 class ScopedPrefix {
-public:
+  public:
     explicit ScopedPrefix(const fs::path& prefix);
     ~ScopedPrefix();
     ScopedPrefix(const ScopedPrefix&) = delete;
     ScopedPrefix& operator=(const ScopedPrefix&) = delete;
 
-private:
+  private:
     std::string saved_;
     bool hadValue_;
 };

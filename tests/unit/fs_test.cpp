@@ -22,7 +22,7 @@ TEST(FolderOfPath, KeepsTheTrailingBackslash) {
 }
 
 class FsTest : public ::testing::Test {
-protected:
+  protected:
     TempFolder rootFolder;
     fs::path root = rootFolder.path();
     fs::path prefix = MakePrefix(root / "prefix");

@@ -10,7 +10,7 @@ namespace {
 using namespace testing_support;
 
 class MessagesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0);
         g_strLog.Empty();
@@ -20,14 +20,18 @@ protected:
 TEST_F(MessagesTest, CatalogueHoldsTheExactTexts) {
     EXPECT_STREQ(LoadMessageText(IDS_START), "Starting installation procedure...");
     EXPECT_STREQ(LoadMessageText(IDS_ERR_SYSTEM_FOLDER), "Error: Cannot get system folder.");
-    EXPECT_STREQ(LoadMessageText(IDS_ERR_TARGET_PATH), "Error: Cannot get installation target path.");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_TARGET_PATH),
+                 "Error: Cannot get installation target path.");
     EXPECT_STREQ(LoadMessageText(IDS_ERR_NO_SOURCE_FOLDER),
                  "Error: The '%s'\r\nsource folder isn't exist.");
-    EXPECT_STREQ(LoadMessageText(IDS_ERR_COPY), "Error: Cannot copy from\r\n'%s'\r\nto the\r\n'%s'");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_COPY),
+                 "Error: Cannot copy from\r\n'%s'\r\nto the\r\n'%s'");
     EXPECT_STREQ(LoadMessageText(IDS_DONE), "Installation is successfully complited.");
-    EXPECT_STREQ(LoadMessageText(IDS_COPYING_DLLS), "Copying required DLLs to the system folder...");
+    EXPECT_STREQ(LoadMessageText(IDS_COPYING_DLLS),
+                 "Copying required DLLs to the system folder...");
     EXPECT_STREQ(LoadMessageText(IDS_COPIED), "Copy from '%s'\r\nto '%s'");
-    EXPECT_STREQ(LoadMessageText(IDS_ERR_READ_FOLDER), "Error: Cannot read the '%s'\r\nsource folder.");
+    EXPECT_STREQ(LoadMessageText(IDS_ERR_READ_FOLDER),
+                 "Error: Cannot read the '%s'\r\nsource folder.");
 }
 
 TEST_F(MessagesTest, UnknownIdsGiveEmptyText) {
@@ -67,7 +71,8 @@ TEST_F(MessagesTest, UnwritableLogFileIsSwallowed) {
     fs::create_directory(folder / "InstallLog_DLL.txt");
     const std::string dosPath = "Z:" + (folder / "InstallLog_DLL.txt").string();
     WriteTextFile(dosPath.c_str(), "text", CFile::modeCreate | CFile::modeReadWrite);
-    WriteTextFile("Z:\\no\\such\\folder\\log.txt", "text", CFile::modeCreate | CFile::modeReadWrite);
+    WriteTextFile("Z:\\no\\such\\folder\\log.txt", "text",
+                  CFile::modeCreate | CFile::modeReadWrite);
     EXPECT_TRUE(fs::is_directory(folder / "InstallLog_DLL.txt"));
 }
 

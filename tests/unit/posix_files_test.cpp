@@ -12,7 +12,7 @@ namespace {
 using namespace testing_support;
 
 class FilesTest : public ::testing::Test {
-protected:
+  protected:
     TempFolder rootFolder;
     fs::path root = rootFolder.path();
     ScopedPrefix scoped{MakePrefix(root / "prefix")};
@@ -23,11 +23,11 @@ protected:
     static void MakeReadOnly(const fs::path& p) { chmod(p.c_str(), 0444); }
 };
 
-#define EXPECT_FAILS_WITH(call, error)                                                         \
-    do {                                                                                       \
-        SetLastError(0xdeadbeef);                                                              \
-        EXPECT_FALSE(call);                                                                    \
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(error));                                  \
+#define EXPECT_FAILS_WITH(call, error)                                                             \
+    do {                                                                                           \
+        SetLastError(0xdeadbeef);                                                                  \
+        EXPECT_FALSE(call);                                                                        \
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(error));                                      \
     } while (0)
 
 TEST_F(FilesTest, DeleteRefusesReadOnlyFilesAndFoldersAndNamesWhatIsMissing) {
@@ -154,7 +154,8 @@ TEST_F(FilesTest, FindListsInNtfsOrderWithDotsFirstAndWindowsAttributes) {
     EXPECT_TRUE(seen[3].second & FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(seen[5].second & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_FALSE(seen[5].second & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(seen[6].second & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(seen[6].second & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST_F(FilesTest, FindReportsNoMatchAndMissingFolderDifferently) {
@@ -183,14 +184,14 @@ TEST_F(FilesTest, CreateFileHonoursDispositionsAndReadOnly) {
     WriteBytes(dir / "ro.txt", "ro");
     MakeReadOnly(dir / "ro.txt");
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateFileA(Dos("ro.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                          nullptr),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(
+        CreateFileA(Dos("ro.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+        INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateFileA(Dos("none.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                          nullptr),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(
+        CreateFileA(Dos("none.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     HANDLE file = CreateFileA(Dos("new.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, 0, nullptr);

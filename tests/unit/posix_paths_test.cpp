@@ -17,7 +17,7 @@ namespace {
 using namespace testing_support;
 
 class PrefixTest : public ::testing::Test {
-protected:
+  protected:
     TempFolder rootFolder;
     fs::path root = rootFolder.path();
     fs::path prefix = MakePrefix(root / "prefix");
@@ -110,12 +110,12 @@ TEST(ModuleFileName, CutOffPathReportsInsufficientBufferAsWindowsDoes) {
 }
 
 TEST(NameOrder, ListsLikeNtfsByUpperCasedUtf16) {
-    std::vector<std::string> names = {"b.dll", "A.dll", "_x.dll", "a1.dll", "Z.dll", "é.dll",
-                                      "1.dll", "~.dll"};
+    std::vector<std::string> names = {"b.dll", "A.dll", "_x.dll", "a1.dll",
+                                      "Z.dll", "é.dll", "1.dll",  "~.dll"};
     std::sort(names.begin(), names.end(), posix::NameSortsBefore);
     // '_' (0x5F) sorts after the letters once they are upper case; 'é' goes to 'É' (0xC9).
-    const std::vector<std::string> expected = {"1.dll",  "A.dll", "a1.dll", "b.dll",
-                                               "Z.dll",  "_x.dll", "~.dll", "é.dll"};
+    const std::vector<std::string> expected = {"1.dll", "A.dll",  "a1.dll", "b.dll",
+                                               "Z.dll", "_x.dll", "~.dll",  "é.dll"};
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(posix::NamesEqualIgnoringCase("ünïcode.DLL", "ÜNÏCODE.dll"));
     EXPECT_TRUE(posix::NamesEqualIgnoringCase("Ωμέγα.dll", "ΩΜΈΓΑ.DLL"));

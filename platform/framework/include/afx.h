@@ -15,7 +15,7 @@ HINSTANCE AfxGetInstanceHandle();
 
 // A narrow text string with value semantics, in the system's ANSI code page.
 class CString {
-public:
+  public:
     CString() = default;
     CString(LPCSTR text) : m_text(text ? text : "") {} // NOLINT: converts like the original
     CString(LPCSTR text, int length) : m_text(text, static_cast<size_t>(length)) {}
@@ -50,16 +50,30 @@ public:
     void Format(LPCSTR format, ...);
     void FormatV(LPCSTR format, va_list args);
 
-private:
+  private:
     std::string m_text;
 };
 
 // A file error, thrown by pointer and released with Delete(), as the framework does.
 class CFileException {
-public:
-    enum Cause { none, genericException, fileNotFound, badPath, tooManyOpenFiles, accessDenied,
-                 invalidFile, removeCurrentDir, directoryFull, badSeek, hardIO, sharingViolation,
-                 lockViolation, diskFull, endOfFile };
+  public:
+    enum Cause {
+        none,
+        genericException,
+        fileNotFound,
+        badPath,
+        tooManyOpenFiles,
+        accessDenied,
+        invalidFile,
+        removeCurrentDir,
+        directoryFull,
+        badSeek,
+        hardIO,
+        sharingViolation,
+        lockViolation,
+        diskFull,
+        endOfFile
+    };
 
     CFileException(int cause, LONG osError, LPCSTR fileName = nullptr)
         : m_cause(cause), m_lOsError(osError), m_strFileName(fileName) {}
@@ -83,7 +97,7 @@ struct CFileStatus {
 };
 
 class CFile {
-public:
+  public:
     enum OpenFlags : UINT {
         modeRead = 0x0000,
         modeWrite = 0x0001,
@@ -115,13 +129,13 @@ public:
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 
-private:
+  private:
     CString m_strFileName;
 };
 
 // Enumerates the entries of one folder that match a pattern.
 class CFileFind {
-public:
+  public:
     CFileFind() = default;
     ~CFileFind();
     CFileFind(const CFileFind&) = delete;
@@ -138,7 +152,7 @@ public:
     CString GetFileName() const;
     CString GetFilePath() const;
 
-private:
+  private:
     HANDLE m_hContext = nullptr;
     bool m_hasFound = false;
     WIN32_FIND_DATAA m_found{};

@@ -5,7 +5,7 @@
 #include "afx.h"
 
 class CWinApp {
-public:
+  public:
     explicit CWinApp(LPCSTR appName = nullptr);
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;

@@ -54,8 +54,9 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
     DWORD disposition = OPEN_EXISTING;
     if (openFlags & modeCreate)
         disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    m_hFile = ::CreateFileA(fileName, kAccess[openFlags & 3], shareIndex < 5 ? kShare[shareIndex] : 0,
-                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_hFile =
+        ::CreateFileA(fileName, kAccess[openFlags & 3], shareIndex < 5 ? kShare[shareIndex] : 0,
+                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_hFile == INVALID_HANDLE_VALUE) {
         if (error) {
             error->m_lOsError = static_cast<LONG>(::GetLastError());

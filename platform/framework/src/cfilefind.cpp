@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-CFileFind::~CFileFind() { Close(); }
+CFileFind::~CFileFind() {
+    Close();
+}
 
 BOOL CFileFind::FindFile(LPCSTR name, DWORD) {
     Close();
@@ -39,14 +41,17 @@ void CFileFind::Close() {
 }
 
 BOOL CFileFind::IsDots() const {
-    return m_hasFound && (strcmp(m_found.cFileName, ".") == 0 || strcmp(m_found.cFileName, "..") == 0);
+    return m_hasFound &&
+           (strcmp(m_found.cFileName, ".") == 0 || strcmp(m_found.cFileName, "..") == 0);
 }
 
 BOOL CFileFind::MatchesMask(DWORD mask) const {
     return m_hasFound && (m_found.dwFileAttributes & mask) != 0;
 }
 
-CString CFileFind::GetFileName() const { return m_hasFound ? CString(m_found.cFileName) : CString(); }
+CString CFileFind::GetFileName() const {
+    return m_hasFound ? CString(m_found.cFileName) : CString();
+}
 
 CString CFileFind::GetFilePath() const {
     if (!m_hasFound)

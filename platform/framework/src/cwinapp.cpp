@@ -7,7 +7,9 @@ HINSTANCE g_hInstance = nullptr;
 
 } // namespace
 
-CWinApp::CWinApp(LPCSTR appName) : m_pszAppName(appName) { g_pApp = this; }
+CWinApp::CWinApp(LPCSTR appName) : m_pszAppName(appName) {
+    g_pApp = this;
+}
 
 CWinApp::~CWinApp() {
     if (g_pApp == this)
@@ -23,8 +25,14 @@ BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     return TRUE;
 }
 
-CWinApp* AfxGetApp() { return g_pApp; }
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return g_hInstance; }
+HINSTANCE AfxGetInstanceHandle() {
+    return g_hInstance;
+}
 
-HINSTANCE AfxGetResourceHandle() { return g_hInstance; }
+HINSTANCE AfxGetResourceHandle() {
+    return g_hInstance;
+}

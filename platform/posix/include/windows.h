@@ -45,7 +45,7 @@ typedef uintptr_t UINT_PTR;
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)
 #define E_FAIL ((HRESULT)0x80004005U)
-#define HRESULT_FROM_WIN32(x)                                                                  \
+#define HRESULT_FROM_WIN32(x)                                                                      \
     ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFFU) | (7U << 16) | 0x80000000U)))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)

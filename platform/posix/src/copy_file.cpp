@@ -83,7 +83,9 @@ bool CopyMetadata(int to, const struct stat& srcStat) {
     return TRUE;
 }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+std::string FolderOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
 
 std::string TemporaryNameFor(const std::string& path) {
     const size_t slash = path.rfind('/');

@@ -14,7 +14,7 @@
 namespace posix {
 
 struct HostPath {
-    std::string path;  // the host path, with existing names in the case they have on disk
+    std::string path; // the host path, with existing names in the case they have on disk
     bool exists = false;
     struct stat st {}; // lstat of the last name, valid when it exists
 };

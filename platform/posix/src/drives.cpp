@@ -37,8 +37,8 @@ std::vector<Drive> ReadDosDevices(const std::string& folder) {
             continue;
         const char letter = name[0];
         if (letter >= 'a' && letter <= 'z')
-            drives.push_back({static_cast<char>(letter - 'a' + 'A'),
-                              CanonicalOrSelf(folder + "/" + name)});
+            drives.push_back(
+                {static_cast<char>(letter - 'a' + 'A'), CanonicalOrSelf(folder + "/" + name)});
     }
     closedir(dir);
     return drives;

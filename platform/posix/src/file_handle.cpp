@@ -51,7 +51,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (!posix::ResolvePath(lpFileName, target) ||
         !CheckDisposition(target, dwDesiredAccess, dwCreationDisposition))
         return INVALID_HANDLE_VALUE;
-    const int fd = open(target.path.c_str(), OpenFlags(dwDesiredAccess, dwCreationDisposition), 0666);
+    const int fd =
+        open(target.path.c_str(), OpenFlags(dwDesiredAccess, dwCreationDisposition), 0666);
     if (fd < 0) {
         posix::FailFromErrno();
         return INVALID_HANDLE_VALUE;

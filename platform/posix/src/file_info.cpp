@@ -17,7 +17,9 @@ FILETIME FileTimeFrom(const timespec& ts) {
 
 } // namespace
 
-bool IsReadOnlyMode(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+bool IsReadOnlyMode(mode_t mode) {
+    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
 
 DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat) {
     struct stat target = linkStat;

@@ -13,7 +13,9 @@ namespace {
 
 using posix::Fail;
 
-bool IsDots(const std::string& name) { return name == "." || name == ".."; }
+bool IsDots(const std::string& name) {
+    return name == "." || name == "..";
+}
 
 // "." and ".." come first, as NTFS delivers them; the rest sort by upper-cased name.
 bool DeliveredBefore(const std::string& a, const std::string& b) {
@@ -101,8 +103,8 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     if (listed && find->names.empty())
         Fail(ERROR_FILE_NOT_FOUND);
     if (!listed || find->names.empty() || !DeliverNext(*find, *lpFindFileData)) {
-        const DWORD error = GetLastError() == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND
-                                                                  : GetLastError();
+        const DWORD error =
+            GetLastError() == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : GetLastError();
         delete find;
         Fail(error);
         return INVALID_HANDLE_VALUE;
@@ -111,7 +113,8 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
 }
 
 BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
-    auto* find = static_cast<posix::FindObject*>(posix::LookUpHandle(hFindFile, posix::HandleKind::Find));
+    auto* find =
+        static_cast<posix::FindObject*>(posix::LookUpHandle(hFindFile, posix::HandleKind::Find));
     if (!find)
         return FALSE;
     if (!lpFindFileData)

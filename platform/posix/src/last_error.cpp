@@ -40,9 +40,13 @@ constexpr ErrnoMapping kErrnoTable[] = {
 
 } // namespace
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError() {
+    return t_lastError;
+}
 
-void SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
+void SetLastError(DWORD dwErrCode) {
+    t_lastError = dwErrCode;
+}
 
 namespace posix {
 
@@ -60,6 +64,8 @@ BOOL Fail(DWORD error) {
     return FALSE;
 }
 
-BOOL FailFromErrno() { return Fail(Win32ErrorFromErrno(errno)); }
+BOOL FailFromErrno() {
+    return Fail(Win32ErrorFromErrno(errno));
+}
 
 } // namespace posix

@@ -1,7 +1,7 @@
 // LoadLibrary over a table of one built-in module: the layer loads no foreign code.
+#include "modules.h"
 #include "dos_path.h"
 #include "last_error.h"
-#include "modules.h"
 #include "name_fold.h"
 
 #include <cstring>
@@ -33,17 +33,23 @@ bool NamesShellFolder(LPCSTR name) {
 
 namespace posix {
 
-HMODULE ExecutableModule() { return reinterpret_cast<HMODULE>(&g_executable); }
+HMODULE ExecutableModule() {
+    return reinterpret_cast<HMODULE>(&g_executable);
+}
 
 bool IsShellFolderModule(HMODULE module) {
     return module == reinterpret_cast<HMODULE>(&g_shellFolder) && g_shellFolder.references > 0;
 }
 
-int ShellFolderModuleReferences() { return g_shellFolder.references; }
+int ShellFolderModuleReferences() {
+    return g_shellFolder.references;
+}
 
 } // namespace posix
 
-HMODULE LoadLibraryA(LPCSTR lpLibFileName) { return LoadLibraryExA(lpLibFileName, nullptr, 0); }
+HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
+    return LoadLibraryExA(lpLibFileName, nullptr, 0);
+}
 
 HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE, DWORD) {
     if (!lpLibFileName || !NamesShellFolder(lpLibFileName)) {

@@ -99,9 +99,13 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
     return FoldName(a) == FoldName(b);
 }
 
-bool NameSortsBefore(std::string_view a, std::string_view b) { return FoldName(a) < FoldName(b); }
+bool NameSortsBefore(std::string_view a, std::string_view b) {
+    return FoldName(a) < FoldName(b);
+}
 
-bool HasWildcard(std::string_view mask) { return mask.find_first_of("*?") != std::string_view::npos; }
+bool HasWildcard(std::string_view mask) {
+    return mask.find_first_of("*?") != std::string_view::npos;
+}
 
 namespace {
 

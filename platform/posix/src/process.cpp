@@ -82,4 +82,6 @@ UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
     return static_cast<UINT>(length);
 }
 
-HRESULT CoInitialize(LPVOID) { return S_OK; }
+HRESULT CoInitialize(LPVOID) {
+    return S_OK;
+}

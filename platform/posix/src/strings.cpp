@@ -5,8 +5,6 @@
 #include <cstring>
 #include <posix_resources.h>
 
-
-
 int LoadStringA(HINSTANCE, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
     if (!lpBuffer || cchBufferMax <= 0)
         return posix::Fail(ERROR_INVALID_PARAMETER);

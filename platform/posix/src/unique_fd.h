@@ -8,7 +8,7 @@
 namespace posix {
 
 class UniqueFd {
-public:
+  public:
     explicit UniqueFd(int fd = -1) : fd_(fd) {}
     ~UniqueFd() { reset(); }
     UniqueFd(const UniqueFd&) = delete;
@@ -26,7 +26,7 @@ public:
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_;
 };
 
