@@ -80,6 +80,17 @@ TEST_F(PrefixTest, MissingLeafIsNoFailureButMissingParentIsPathNotFound) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+TEST_F(PrefixTest, PathsMustFitMaxPathAsInTheAnsiCalls) {
+    std::string path = "C:\\windows\\";
+    path += std::string(MAX_PATH - 1 - path.size(), 'a');
+    posix::HostPath resolved;
+    EXPECT_TRUE(posix::ResolvePath(path.c_str(), resolved)); // 259 characters fit
+    path += 'a';
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(posix::ResolvePath(path.c_str(), resolved));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+}
+
 TEST_F(PrefixTest, DotsAndTrailingDotsAndBlanksFoldAwayAsOnWindows) {
     posix::HostPath resolved;
     ASSERT_TRUE(posix::ResolvePath("C:\\windows\\.\\temp\\..\\system32. \\", resolved));

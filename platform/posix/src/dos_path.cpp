@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <unistd.h>
 #include <vector>
@@ -130,6 +131,9 @@ bool ResolvePath(LPCSTR dosPath, HostPath& out) {
     out = HostPath();
     if (!dosPath || !*dosPath)
         return Fail(ERROR_PATH_NOT_FOUND);
+    // The "A" calls of Windows take at most MAX_PATH characters with the terminator.
+    if (strnlen(dosPath, MAX_PATH) >= MAX_PATH)
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
     std::string root;
     std::vector<std::string> names;
     if (!SplitRoot(dosPath, root, names))

@@ -20,7 +20,8 @@ struct HostPath {
 };
 
 // Resolves a Windows path. A missing last name is no failure (exists stays false); a missing
-// or non-folder component on the way fails with ERROR_PATH_NOT_FOUND, as Windows reports it.
+// or non-folder component on the way fails with ERROR_PATH_NOT_FOUND, as Windows reports it; a
+// path of MAX_PATH characters or more fails with ERROR_FILENAME_EXCED_RANGE.
 bool ResolvePath(LPCSTR dosPath, HostPath& out);
 
 // The Windows form of an absolute host path: the drive whose root holds it most closely.
