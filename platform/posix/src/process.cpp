@@ -4,6 +4,7 @@
 #include "modules.h"
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,10 @@
 #include <unistd.h>
 
 namespace {
+
+// Windows has no SIGPIPE: output to a console or pipe that went away just fails, and the run
+// goes on to write its log file. Here the signal would end the process instead.
+const bool g_ignoresBrokenPipes = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 // Copies text into a caller's buffer the way GetModuleFileNameA does: a text that does not
 // fit is cut to nSize - 1 characters plus the terminator, returns nSize and reports
