@@ -9,6 +9,7 @@ packages=(
     wine wine64                           # runs dllinstall.exe in the tests
     clang libclang-rt-14-dev              # the fuzzer
     valgrind python3                      # memory checks, benchmark report
+    locales                               # the UTF-8 locale of the Wine runs with non-ASCII names
 )
 
 missing=()

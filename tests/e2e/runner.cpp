@@ -1,0 +1,129 @@
+#include "runner.h"
+
+#include "test_support.h"
+
+#include <iostream>
+
+namespace e2e {
+
+namespace {
+
+const char kLogFileName[] = "InstallLog_DLL.txt";
+
+std::string FirstComponent(const std::string& relativePath) {
+    return relativePath.substr(0, relativePath.find('/'));
+}
+
+void RemoveWhole(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(path, ec)))
+        testing_support::MakeWritable(path);
+    fs::remove_all(path, ec);
+}
+
+// Wine's console reports nothing at all on its rare failed start; the tool itself always
+// prints its first message, so such a run never reached it.
+bool WineFailedToStart(const ProcessResult& result) {
+    return result.status == 1 && result.out.empty() && result.err.empty() && result.failure.empty();
+}
+
+// The run starts in the program folder, unless Wine could not start in it (it says so on
+// stderr): the tool itself never looks at its working folder.
+fs::path WorkingFolderOf(const Layout& layout, const Stage& stage) {
+    const bool fits = WindowsPathOf(layout.programFolder).size() < 260;
+    return fits ? layout.programFolder : stage.work;
+}
+
+ProcessResult RunOnce(const Build& build, const Layout& layout, const Stage& stage,
+                      std::string& note) {
+    std::vector<std::string> argv = build.launcher;
+    argv.push_back((layout.programFolder / build.executable.filename()).string());
+    const std::vector<std::string> env = EnvironmentWith(stage.environment);
+    const fs::path workingFolder = WorkingFolderOf(layout, stage);
+    ProcessResult result = RunProcess(argv, env, workingFolder);
+    if (build.underWine && WineFailedToStart(result)) {
+        note = "wine exited 1 with no output at all; ran it once more";
+        std::cout << "[   NOTE   ] " << note << std::endl;
+        result = RunProcess(argv, env, workingFolder);
+    }
+    return result;
+}
+
+void ReadResult(const Layout& layout, const Stage& stage, const Build& build, Outcome& outcome) {
+    const fs::path log = layout.programFolder / kLogFileName;
+    const bool logIsFile = fs::is_regular_file(fs::symlink_status(log));
+    if (logIsFile)
+        outcome.log = testing_support::ReadBytes(log);
+    const std::string executable = build.executable.filename().string();
+    outcome.programFolder = ReadTree(layout.programFolder, [&](const std::string& path) {
+        return path == executable || (logIsFile && path == kLogFileName);
+    });
+    outcome.systemFolder = ReadTree(layout.systemFolder, [&](const std::string& path) {
+        return stage.baseline.count(FirstComponent(path)) != 0;
+    });
+    outcome.outsideFolder = ReadTree(layout.outsideFolder);
+}
+
+} // namespace
+
+Build LinuxBuildOf() {
+    return {"Linux build", DLLINSTALL_LINUX_EXE, {}, false};
+}
+
+Build WindowsBuildOf(const std::string& wine) {
+    return {"Windows build under Wine", DLLINSTALL_WINDOWS_EXE, {wine}, true};
+}
+
+Layout LayoutOf(const Scenario& scenario, const Stage& stage) {
+    std::string name = scenario.programFolderName;
+    const size_t length = WindowsPathOf(stage.work / name).size() + 1;
+    if (length < scenario.programFolderLength)
+        name += std::string(scenario.programFolderLength - length, 'p');
+    return {stage.work / name, stage.prefix / "drive_c" / "windows" / "system32",
+            stage.work / "outside"};
+}
+
+void ClearStage(const Stage& stage) {
+    std::error_code ec;
+    const fs::path systemFolder = stage.prefix / "drive_c" / "windows" / "system32";
+    for (const auto& entry : fs::directory_iterator(systemFolder, ec))
+        if (stage.baseline.count(entry.path().filename().string()) == 0)
+            RemoveWhole(entry.path());
+    for (const auto& entry : fs::directory_iterator(stage.work, ec))
+        RemoveWhole(entry.path());
+}
+
+Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& stage) {
+    const Layout layout = LayoutOf(scenario, stage);
+    ClearStage(stage);
+    fs::create_directories(layout.programFolder);
+    fs::copy_file(build.executable, layout.programFolder / build.executable.filename());
+    scenario.setup(layout);
+    Outcome outcome;
+    for (int run = 0; run < scenario.runs; ++run)
+        outcome.process = RunOnce(build, layout, stage, outcome.note);
+    ReadResult(layout, stage, build, outcome);
+    ClearStage(stage);
+    return outcome;
+}
+
+std::string WindowsPathOf(const fs::path& hostPath) {
+    std::string path = "Z:" + hostPath.string();
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string FillIn(std::string text, const Layout& layout) {
+    const std::pair<std::string, std::string> marks[] = {
+        {kProgramFolderMark, WindowsPathOf(layout.programFolder) + "\\"},
+        {kSystemFolderMark, "C:\\windows\\system32"}};
+    for (const auto& [mark, value] : marks)
+        for (size_t at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + value.size()))
+            text.replace(at, mark.size(), value);
+    return text;
+}
+
+} // namespace e2e

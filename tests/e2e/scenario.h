@@ -1,0 +1,62 @@
+// The end-to-end scenarios: what a run starts from and everything it must leave behind.
+#ifndef DLLINSTALL_E2E_SCENARIO_H
+#define DLLINSTALL_E2E_SCENARIO_H
+
+#include "tree.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Where a scenario's run takes place. The outside folder lies beside the program folder,
+// for links that point out of it.
+struct Layout {
+    fs::path programFolder;
+    fs::path systemFolder;
+    fs::path outsideFolder;
+};
+
+// In expected texts, the program folder's Windows path with its trailing "\".
+inline const std::string kProgramFolderMark = "<pf>";
+// In expected texts, the system folder's Windows path.
+inline const std::string kSystemFolderMark = "<sys>";
+
+struct Scenario {
+    std::string name; // a valid test name
+    std::function<void(const Layout&)> setup = {};
+    int status = 0;
+    std::vector<std::string> console = {}; // the messages, in order, each without its newline
+    std::optional<std::string> log = {};   // the log file's bytes; nullopt: there is none
+    Tree systemFolder = {};                // the system folder's entries beyond Wine's own
+    Tree programFolder = {};               // less the executable and a log file
+    Tree outsideFolder = {};
+    std::string linuxOnly = {};             // why the Windows build does not run it; empty: it does
+    bool withSystemFolder = true;           // false: the prefix has no system32
+    std::string programFolderName = "prog"; // where the program folder lies in the scenario's own
+    size_t programFolderLength = 0; // when set: programFolderName is padded to a Windows path
+                                    // of this many characters, its trailing "\" included
+    int runs = 1;                   // the expectations are of the last run
+    bool needsUtf8 = false; // names beyond ASCII: Wine must run with UTF-8 as its ANSI code page
+};
+
+// The one scenario table, in groups by behaviour.
+const std::vector<Scenario>& AllScenarios();
+std::vector<Scenario> PrimaryLibraryScenarios();
+std::vector<Scenario> LibraryFolderScenarios();
+std::vector<Scenario> VersionScenarios();
+std::vector<Scenario> NameScenarios();
+std::vector<Scenario> RemovalScenarios();
+
+// Setup steps; each makes the parent folders it needs.
+void PutFixture(const fs::path& file, const std::string& fixture);
+void PutText(const fs::path& file, const std::string& text);
+void PutFolder(const fs::path& folder);
+void PutLink(const fs::path& link, const fs::path& target);
+void MakeReadOnly(const fs::path& file);
+
+} // namespace e2e
+
+#endif

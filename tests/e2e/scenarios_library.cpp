@@ -1,0 +1,176 @@
+// Scenarios of the library folder: what is copied, in which order, and what a failure leaves.
+#include "expected_text.h"
+#include "scenario.h"
+
+#include <cstdint>
+
+namespace e2e {
+
+namespace {
+
+using namespace expected;
+
+Scenario EmptyLibraryFolder() {
+    const std::vector<std::string> messages = {kStart, kCopying, kDone};
+    return {.name = "empty_library_folder",
+            .setup = [](const Layout& l) { PutFolder(l.programFolder / "LIB"); },
+            .console = messages,
+            .log = LogOf(messages)};
+}
+
+Scenario LibraryFolderWithoutDlls() {
+    const std::vector<std::string> messages = {kStart, kCopying, kDone};
+    return {.name = "library_folder_without_dlls",
+            .setup =
+                [](const Layout& l) {
+                    PutText(l.programFolder / "LIB" / "readme.txt", "read me");
+                    PutFixture(l.programFolder / "LIB" / "a.dl", "v1.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "b.dll.txt", "v1.0.0.0.dll");
+                    PutText(l.programFolder / "LIB" / "docs" / "c.txt", "see");
+                },
+            .console = messages,
+            .log = LogOf(messages)};
+}
+
+Scenario LibraryFolderIsAFile() {
+    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
+    return {.name = "library_folder_is_a_file",
+            .setup = [](const Layout& l) { PutText(l.programFolder / "LIB", "not a folder"); },
+            .console = messages,
+            .log = LogOf(messages),
+            .programFolder = {{"LIB", "text:not a folder"}}};
+}
+
+// Only the DLLs right in the library folder are installed; a subfolder goes with the folder.
+Scenario SubfolderNamedLikeADll() {
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
+                                               kDone};
+    return {.name = "subfolder_named_like_a_dll",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "x.dll" / "y.dll", "v1.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "a.dll", "v2.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"a.dll", "v2.0.0.0.dll"}}};
+}
+
+Scenario NtfsOrder() {
+    const std::vector<std::string> messages = {kStart,
+                                               kCopying,
+                                               Copied("LIB\\A.dll", "A.dll"),
+                                               Copied("LIB\\a1.dll", "a1.dll"),
+                                               Copied("LIB\\b.dll", "b.dll"),
+                                               Copied("LIB\\Z.dll", "Z.dll"),
+                                               Copied("LIB\\_x.dll", "_x.dll"),
+                                               kDone};
+    return {.name = "entries_come_in_ntfs_order",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "b.dll", "v1.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "A.dll", "v1.2.3.4.dll");
+                    PutFixture(l.programFolder / "LIB" / "_x.dll", "v1.2.3.5.dll");
+                    PutFixture(l.programFolder / "LIB" / "a1.dll", "v2.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "Z.dll", "v2.5.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"A.dll", "v1.2.3.4.dll"},
+                             {"a1.dll", "v2.0.0.0.dll"},
+                             {"b.dll", "v1.0.0.0.dll"},
+                             {"Z.dll", "v2.5.0.0.dll"},
+                             {"_x.dll", "v1.2.3.5.dll"}}};
+}
+
+// A failed copy stops the run: what was installed stays, the library folder stays whole.
+Scenario ThirdOfFiveCopiesFails() {
+    return {
+        .name = "third_of_five_copies_fails",
+        .setup =
+            [](const Layout& l) {
+                for (const char* name : {"a.dll", "b.dll", "c.dll", "d.dll", "e.dll"})
+                    PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll");
+                PutFolder(l.systemFolder / "c.dll");
+            },
+        .status = 1,
+        .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), Copied("LIB\\b.dll", "b.dll"),
+                    CopyFailed("LIB\\c.dll", "c.dll")},
+        .log = std::nullopt,
+        .systemFolder = {{"a.dll", "v1.0.0.0.dll"}, {"b.dll", "v1.0.0.0.dll"}, {"c.dll", kFolder}},
+        .programFolder = {{"LIB", kFolder},
+                          {"LIB/a.dll", "v1.0.0.0.dll"},
+                          {"LIB/b.dll", "v1.0.0.0.dll"},
+                          {"LIB/c.dll", "v1.0.0.0.dll"},
+                          {"LIB/d.dll", "v1.0.0.0.dll"},
+                          {"LIB/e.dll", "v1.0.0.0.dll"}}};
+}
+
+// The library folder is found whatever its case, and named as the tool names it.
+Scenario LibraryFolderInOtherCase() {
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
+                                               kDone};
+    return {
+        .name = "library_folder_in_other_case",
+        .setup =
+            [](const Layout& l) { PutFixture(l.programFolder / "lib" / "a.dll", "v1.0.0.0.dll"); },
+        .console = messages,
+        .log = LogOf(messages),
+        .systemFolder = {{"a.dll", "v1.0.0.0.dll"}}};
+}
+
+// Bytes no fixture has, enough of them that a copy done in pieces must get every piece right.
+std::string LargeLibraryBytes() {
+    std::string bytes(3 * 1024 * 1024 + 123, '\0');
+    uint32_t state = 12345;
+    for (char& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+Scenario LargeDllIsCopiedWhole() {
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\big.dll", "big.dll"),
+                                               kDone};
+    return {.name = "large_dll_is_copied_whole",
+            .setup =
+                [](const Layout& l) {
+                    PutText(l.programFolder / "LIB" / "big.dll", LargeLibraryBytes());
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"big.dll", ContentLabel(LargeLibraryBytes())}}};
+}
+
+Scenario ReadOnlyInstalledLibrary() {
+    return {.name = "read_only_installed_library",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "foo.dll", "v2.0.0.0.dll");
+                    PutFixture(l.systemFolder / "foo.dll", "v1.0.0.0.dll");
+                    MakeReadOnly(l.systemFolder / "foo.dll");
+                },
+            .status = 1,
+            .console = {kStart, kCopying, CopyFailed("LIB\\foo.dll", "foo.dll")},
+            .log = std::nullopt,
+            .systemFolder = {{"foo.dll", "v1.0.0.0.dll" + kReadOnly}},
+            .programFolder = {{"LIB", kFolder}, {"LIB/foo.dll", "v2.0.0.0.dll"}},
+            .linuxOnly = kRootReadOnly};
+}
+
+} // namespace
+
+std::vector<Scenario> LibraryFolderScenarios() {
+    return {EmptyLibraryFolder(),
+            LibraryFolderWithoutDlls(),
+            LibraryFolderIsAFile(),
+            SubfolderNamedLikeADll(),
+            NtfsOrder(),
+            ThirdOfFiveCopiesFails(),
+            LibraryFolderInOtherCase(),
+            LargeDllIsCopiedWhole(),
+            ReadOnlyInstalledLibrary()};
+}
+
+} // namespace e2e

@@ -1,0 +1,165 @@
+// Scenarios of names: case, blanks, percent signs, non-ASCII letters and near-DLL names.
+#include "expected_text.h"
+#include "scenario.h"
+
+namespace e2e {
+
+namespace {
+
+using namespace expected;
+
+// The installed copy is found whatever its case, and keeps its name when it is replaced.
+Scenario InstalledCopyInOtherCaseIsReplaced() {
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"),
+                                               kDone};
+    return {.name = "installed_copy_in_other_case_is_replaced",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "foo.dll", "v2.0.0.0.dll");
+                    PutFixture(l.systemFolder / "FOO.DLL", "v1.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"FOO.DLL", "v2.0.0.0.dll"}}};
+}
+
+Scenario NewerInstalledCopyInOtherCaseIsKept() {
+    const std::vector<std::string> messages = {kStart, kCopying, kDone};
+    return {.name = "newer_installed_copy_in_other_case_is_kept",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "foo.dll", "v2.0.0.0.dll");
+                    PutFixture(l.systemFolder / "FOO.DLL", "v3.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"FOO.DLL", "v3.0.0.0.dll"}}};
+}
+
+Scenario UpperCaseExtensions() {
+    const std::vector<std::string> messages = {kStart, kCopying,
+                                               Copied("LIB\\mixed.Dll", "mixed.Dll"),
+                                               Copied("LIB\\UP.DLL", "UP.DLL"), kDone};
+    return {.name = "upper_case_extensions",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "UP.DLL", "v1.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "mixed.Dll", "v2.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"UP.DLL", "v1.0.0.0.dll"}, {"mixed.Dll", "v2.0.0.0.dll"}}};
+}
+
+Scenario NamesWithBlanks() {
+    const std::vector<std::string> messages = {kStart,
+                                               Copied("Tarvik.dll", "Tarvik.dll"),
+                                               kCopying,
+                                               Copied("LIB\\my lib.dll", "my lib.dll"),
+                                               Copied("LIB\\two  blanks.dll", "two  blanks.dll"),
+                                               kDone};
+    return {.name = "names_with_blanks",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "two  blanks.dll", "v1.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "my lib.dll", "v2.5.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
+                             {"my lib.dll", "v2.5.0.0.dll"},
+                             {"two  blanks.dll", "v1.0.0.0.dll"}},
+            .programFolderName = "Program Files/Tarvik App"};
+}
+
+// Paths are message arguments, never formats: a "%n" in them must come out as it is.
+Scenario PercentSignsInNames() {
+    const std::vector<std::string> messages = {kStart, kCopying,
+                                               Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone};
+    return {.name = "percent_signs_in_names",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "%s%n%d.dll", "v1.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"%s%n%d.dll", "v1.0.0.0.dll"}},
+            .programFolderName = "100%s%n prog"};
+}
+
+// Names are UTF-8 on disk and, with UTF-8 as the ANSI code page, in the log file too.
+Scenario NonAsciiNames() {
+    const std::string name = "Gr\u00FC\u00DFe.dll";
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\" + name, name),
+                                               kDone};
+    return {
+        .name = "non_ascii_names",
+        .setup =
+            [=](const Layout& l) { PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll"); },
+        .console = messages,
+        .log = LogOf(messages),
+        .systemFolder = {{name, "v1.0.0.0.dll"}},
+        .programFolderName = "pr\u00F6gram",
+        .needsUtf8 = true};
+}
+
+// A name that is all extension is a DLL's name all the same.
+Scenario NameThatIsOnlyAnExtension() {
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\.dll", ".dll"),
+                                               kDone};
+    return {
+        .name = "name_that_is_only_an_extension",
+        .setup =
+            [](const Layout& l) { PutFixture(l.programFolder / "LIB" / ".dll", "v1.0.0.0.dll"); },
+        .console = messages,
+        .log = LogOf(messages),
+        .systemFolder = {{".dll", "v1.0.0.0.dll"}}};
+}
+
+// A name too long for a MAX_PATH path in the system folder cannot be copied there.
+Scenario NameTooLongForTheSystemFolder() {
+    const std::string name = std::string(236, 'n') + ".dll";
+    return {
+        .name = "name_too_long_for_the_system_folder",
+        .setup =
+            [=](const Layout& l) { PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll"); },
+        .status = 1,
+        .console = {kStart, kCopying, CopyFailed("LIB\\" + name, name)},
+        .log = std::nullopt,
+        .programFolder = {{"LIB", kFolder}, {"LIB/" + name, "v1.0.0.0.dll"}}};
+}
+
+// The layer matches "*.dll" against the long name only, as NTFS without 8.3 names does.
+Scenario LongerExtensionIsNoDll() {
+    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
+                                               kDone};
+    return {.name = "longer_extension_is_no_dll",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "x.dllx", "v1.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "a.dll", "v2.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
+            .linuxOnly = "Wine, like Windows on volumes with 8.3 names, also matches *.dll against "
+                         "the short name X~1.DLL; the enumeration decides and the tool adds no "
+                         "filter of its own"};
+}
+
+} // namespace
+
+std::vector<Scenario> NameScenarios() {
+    return {InstalledCopyInOtherCaseIsReplaced(),
+            NewerInstalledCopyInOtherCaseIsKept(),
+            UpperCaseExtensions(),
+            NamesWithBlanks(),
+            PercentSignsInNames(),
+            NonAsciiNames(),
+            LongerExtensionIsNoDll(),
+            NameThatIsOnlyAnExtension(),
+            NameTooLongForTheSystemFolder()};
+}
+
+} // namespace e2e
