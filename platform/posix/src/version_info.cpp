@@ -1,18 +1,77 @@
-// Version information: not yet read on this build.
+// Version information of executable files, read from the file's version resource.
+#include "dos_path.h"
 #include "last_error.h"
+#include "unique_fd.h"
+#include "version_block.h"
+#include "version_resource.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <winver.h>
 
-DWORD GetFileVersionInfoSizeA(LPCSTR, LPDWORD lpdwHandle) {
+namespace {
+
+DWORD ReadVersionFile(LPCSTR fileName, std::vector<BYTE>& tree) {
+    if (!fileName)
+        return ERROR_INVALID_PARAMETER;
+    if (!*fileName)
+        return ERROR_BAD_PATHNAME;
+    posix::HostPath host;
+    if (!posix::ResolvePath(fileName, host))
+        return GetLastError();
+    if (!host.exists)
+        return ERROR_FILE_NOT_FOUND;
+    // O_NONBLOCK keeps a named pipe from holding the open up; it changes nothing for files.
+    posix::UniqueFd fd(open(host.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0)
+        return posix::Win32ErrorFromErrno(errno);
+    if (S_ISDIR(st.st_mode))
+        return ERROR_ACCESS_DENIED; // as Windows answers for opening a folder as a file
+    if (!S_ISREG(st.st_mode))
+        return ERROR_BAD_FORMAT;
+    const posix::FileImageSource source(fd.get(), static_cast<uint64_t>(st.st_size));
+    return posix::ReadVersionResource(source, tree);
+}
+
+} // namespace
+
+DWORD GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle) {
     if (lpdwHandle)
         *lpdwHandle = 0;
-    return posix::Fail(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    std::vector<BYTE> tree;
+    if (DWORD error = ReadVersionFile(lptstrFilename, tree))
+        return posix::Fail(error);
+    SetLastError(ERROR_SUCCESS); // Windows clears it on success, and callers have relied on it
+    return static_cast<DWORD>(posix::VersionBlockSize(tree.size()));
 }
 
-BOOL GetFileVersionInfoA(LPCSTR, DWORD, DWORD, LPVOID) {
-    return posix::Fail(ERROR_RESOURCE_TYPE_NOT_FOUND);
+BOOL GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLen, LPVOID lpData) {
+    // Windows refuses a missing buffer before it looks at the file.
+    if (!lpData)
+        return posix::Fail(ERROR_INVALID_DATA);
+    std::vector<BYTE> tree;
+    if (DWORD error = ReadVersionFile(lptstrFilename, tree))
+        return posix::Fail(error);
+    if (DWORD error = posix::FillVersionBlock(tree, dwLen, static_cast<BYTE*>(lpData)))
+        return posix::Fail(error);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
 }
 
-BOOL VerQueryValueA(LPCVOID, LPCSTR, LPVOID*, UINT*) {
-    return posix::Fail(ERROR_RESOURCE_TYPE_NOT_FOUND);
+BOOL VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen) {
+    void* value = nullptr;
+    UINT length = 0;
+    DWORD error = ERROR_INVALID_PARAMETER;
+    if (pBlock && lplpBuffer) {
+        // Windows writes converted strings into the caller's block, const or not.
+        BYTE* block = static_cast<BYTE*>(const_cast<void*>(pBlock));
+        error = posix::QueryVersionBlock(block, lpSubBlock ? lpSubBlock : "", value, length);
+    }
+    if (lplpBuffer)
+        *lplpBuffer = value;
+    if (puLen)
+        *puLen = length;
+    return error ? posix::Fail(error) : TRUE;
 }

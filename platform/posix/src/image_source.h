@@ -1,0 +1,53 @@
+// Where the bytes of an executable image come from: a file read piece by piece with pread(),
+// or bytes already in memory (what the fuzz target hands in).
+#ifndef DLLINSTALL_POSIX_IMAGE_SOURCE_H
+#define DLLINSTALL_POSIX_IMAGE_SOURCE_H
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace posix {
+
+class ImageSource {
+  public:
+    virtual ~ImageSource() = default;
+
+    virtual uint64_t Size() const = 0;
+
+    // Fills out with exactly length bytes from offset; ERROR_BAD_FORMAT when the image does not
+    // hold them all, or the code of the read that failed.
+    DWORD Read(uint64_t offset, size_t length, std::vector<BYTE>& out) const;
+
+  private:
+    // Reads bytes already known to lie within Size().
+    virtual DWORD ReadInside(uint64_t offset, BYTE* into, size_t length) const = 0;
+};
+
+// An open file, read with pread() so that only the pieces asked for are ever read.
+class FileImageSource : public ImageSource {
+  public:
+    FileImageSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
+    uint64_t Size() const override { return size_; }
+
+  private:
+    DWORD ReadInside(uint64_t offset, BYTE* into, size_t length) const override;
+    int fd_;
+    uint64_t size_;
+};
+
+class MemoryImageSource : public ImageSource {
+  public:
+    MemoryImageSource(const BYTE* data, size_t size) : data_(data), size_(size) {}
+    uint64_t Size() const override { return size_; }
+
+  private:
+    DWORD ReadInside(uint64_t offset, BYTE* into, size_t length) const override;
+    const BYTE* data_;
+    size_t size_;
+};
+
+} // namespace posix
+
+#endif

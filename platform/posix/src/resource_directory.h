@@ -1,0 +1,17 @@
+// The resource directory of a PE image, walked down to the version resource.
+#ifndef DLLINSTALL_POSIX_RESOURCE_DIRECTORY_H
+#define DLLINSTALL_POSIX_RESOURCE_DIRECTORY_H
+
+#include "image_source.h"
+#include "pe_image.h"
+
+namespace posix {
+
+// Finds the data of the first version resource: type RT_VERSION, its first name, that name's
+// first language. ERROR_RESOURCE_TYPE_NOT_FOUND, _NAME_NOT_FOUND or _LANG_NOT_FOUND when a
+// level has no such entry, as Windows reports them; ERROR_BAD_FORMAT for a broken directory.
+DWORD FindVersionData(const ImageSource& source, const PeImage& image, FileRange& data);
+
+} // namespace posix
+
+#endif

@@ -1,0 +1,620 @@
+// The version reader of the Linux build: GetProductVersion over real fixture DLLs, the three
+// version calls answering as Windows answers, and DLLs corrupted one field at a time.
+#include "pe_layout.h"
+#include "test_support.h"
+#include "version/version.h"
+#include "version_fixtures.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+#include <winver.h>
+
+namespace {
+
+using namespace testing_support;
+
+constexpr DWORD kUntouched = 0xdeadbeef;
+
+std::string ProductVersion(const std::string& dosPath) {
+    return std::string(static_cast<LPCSTR>(GetProductVersion(CString(dosPath.c_str()))));
+}
+
+// A prefix of the test's own, so that Z: is the host root whatever $HOME/.wine holds.
+class VersionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        prefix_ = std::make_unique<ScopedPrefix>(MakePrefix(folder_ / "prefix"));
+        if (Fixture("v1.0.0.0.dll").empty())
+            GTEST_SKIP() << "the fixture DLLs were not built: mingw-w64 is missing";
+    }
+
+    // Writes the bytes to a file of the test's folder and gives its Windows path.
+    std::string Place(const std::string& name, const std::string& bytes) {
+        WriteBytes(folder_ / name, bytes);
+        return DosPath(folder_ / name);
+    }
+
+    TempFolder folder_{"version-test"};
+    std::unique_ptr<ScopedPrefix> prefix_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// GetProductVersion over every fixture.
+
+class ProductVersionTest : public VersionTest,
+                           public ::testing::WithParamInterface<VersionFixture> {};
+
+TEST_P(ProductVersionTest, ReadsTheFirstTranslationsProductVersion) {
+    const fs::path file = Fixture(GetParam().name);
+    if (file.empty())
+        GTEST_SKIP() << GetParam().name << " was not built";
+    EXPECT_EQ(ProductVersion(DosPath(file)), GetParam().productVersion);
+}
+
+std::string TestNameOf(const ::testing::TestParamInfo<VersionFixture>& info) {
+    std::string name = info.param.name;
+    for (char& c : name)
+        c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, ProductVersionTest, ::testing::ValuesIn(VersionFixtures()),
+                         TestNameOf);
+
+TEST_F(VersionTest, PathsOfMaxPathCharactersOrMoreGiveNoVersion) {
+    const std::string image = ReadBytes(Fixture("v1.0.0.0.dll"));
+    const std::string folder(120, 'd');
+    const size_t base = DosPath(folder_.path()).size() + 1 + folder.size() + 1;
+    ASSERT_LT(base + 10, size_t{MAX_PATH});
+    const std::string name259 = std::string(MAX_PATH - 1 - base - 4, 'x') + ".dll";
+    const std::string path259 = Place(folder + "/" + name259, image);
+    const std::string path260 = Place(folder + "/x" + name259, image);
+    ASSERT_EQ(path259.size(), size_t{MAX_PATH - 1});
+    EXPECT_EQ(ProductVersion(path259), "1.0.0.0");
+    EXPECT_EQ(ProductVersion(path260), "");
+}
+
+TEST_F(VersionTest, ReadsOnlyTheHeadersTheDirectoryAndTheTreeOfAHugeFile) {
+    const std::string path = Place("huge.dll", ReadBytes(Fixture("v1.0.0.0.dll")));
+    // Sparse: the file claims 4 GiB but costs no disk.
+    ASSERT_EQ(truncate((folder_ / "huge.dll").c_str(), off_t{1} << 32), 0);
+    const auto bytesRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        long long value = 0;
+        while (io >> key >> value) {
+            if (key == "rchar:")
+                return value;
+        }
+        return -1LL;
+    };
+    const long long before = bytesRead();
+    EXPECT_EQ(ProductVersion(path), "1.0.0.0");
+    const long long after = bytesRead();
+    ASSERT_GE(before, 0) << "/proc/self/io is not readable here";
+    EXPECT_LT(after - before, 16 * 1024);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The three calls, with the last error as Windows leaves it.
+
+struct Queried {
+    BOOL ok = FALSE;
+    DWORD error = 0;
+    const BYTE* value = nullptr;
+    UINT length = 0;
+    std::string Text() const { return value ? reinterpret_cast<const char*>(value) : ""; }
+};
+
+Queried Query(std::vector<BYTE>& block, const char* path) {
+    Queried q;
+    void* value = reinterpret_cast<void*>(1);
+    q.length = 12345;
+    SetLastError(kUntouched);
+    q.ok = VerQueryValueA(block.data(), path, &value, &q.length);
+    q.error = GetLastError();
+    q.value = static_cast<const BYTE*>(value);
+    return q;
+}
+
+std::vector<BYTE> VersionBlock(const std::string& path) {
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+    std::vector<BYTE> block(size);
+    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, block.data()))
+        block.clear();
+    return block;
+}
+
+bool Inside(const std::vector<BYTE>& block, const BYTE* p, size_t length) {
+    return p >= block.data() && p + length <= block.data() + block.size();
+}
+
+TEST_F(VersionTest, SizeLeavesRoomBesideTheTreeAndTheBlockHoldsTheTreeAsInTheFile) {
+    const std::string image = ReadBytes(Fixture("v1.0.0.0.dll"));
+    PeLayout layout;
+    ASSERT_TRUE(FindPeLayout(image, layout));
+    const std::string path = DosPath(Fixture("v1.0.0.0.dll"));
+    const size_t treeLength = GetU16(image, layout.data);
+
+    DWORD handle = 77;
+    SetLastError(kUntouched);
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_SUCCESS});
+    EXPECT_EQ(handle, 0u);
+    // Room for the tree, the signature, and every string of it converted beside it.
+    EXPECT_GE(size, 2 * treeLength + 4);
+
+    std::vector<BYTE> block(size, 0xAA);
+    SetLastError(kUntouched);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_SUCCESS});
+    EXPECT_EQ(std::string(block.begin(), block.begin() + treeLength),
+              image.substr(layout.data, treeLength));
+    EXPECT_EQ(std::string(block.begin() + treeLength, block.begin() + treeLength + 4), "FE2X");
+}
+
+TEST_F(VersionTest, FailuresNameTheirCause) {
+    fs::create_directory(folder_ / "folder");
+    std::string noResources = ReadBytes(Fixture("v1.0.0.0.dll"));
+    PeLayout layout;
+    ASSERT_TRUE(FindPeLayout(noResources, layout));
+    PutU32(noResources, layout.resourceRvaField, 0);
+    PutU32(noResources, layout.resourceSizeField, 0);
+    const struct {
+        std::string path;
+        DWORD error;
+    } cases[] = {
+        {DosPath(folder_ / "missing.dll"), ERROR_FILE_NOT_FOUND},
+        {DosPath(folder_ / "missing" / "x.dll"), ERROR_PATH_NOT_FOUND},
+        {"", ERROR_BAD_PATHNAME},
+        {DosPath(folder_ / "folder"), ERROR_ACCESS_DENIED},
+        {Place("empty.dll", ""), ERROR_BAD_FORMAT},
+        {Place("text.dll", "This is not a program, only some text.\r\n"), ERROR_BAD_FORMAT},
+        {DosPath(Fixture("unversioned.dll")), ERROR_RESOURCE_TYPE_NOT_FOUND},
+        {Place("no_resources.dll", noResources), ERROR_RESOURCE_DATA_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        DWORD handle = 77;
+        SetLastError(kUntouched);
+        EXPECT_EQ(GetFileVersionInfoSizeA(c.path.c_str(), &handle), 0u) << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
+        EXPECT_EQ(handle, 0u) << c.path;
+        BYTE block[64];
+        SetLastError(kUntouched);
+        EXPECT_FALSE(GetFileVersionInfoA(c.path.c_str(), 0, sizeof block, block)) << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
+    }
+    SetLastError(kUntouched);
+    EXPECT_EQ(GetFileVersionInfoSizeA(nullptr, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+    // Windows refuses a missing buffer before it looks at the file.
+    SetLastError(kUntouched);
+    EXPECT_FALSE(GetFileVersionInfoA(DosPath(folder_ / "missing.dll").c_str(), 0, 100, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_DATA});
+}
+
+TEST_F(VersionTest, QueriesFindTheRootTheTranslationsAndEachTablesStrings) {
+    const fs::path file = Fixture("version_two_translations.dll");
+    std::vector<BYTE> block = VersionBlock(DosPath(file));
+    ASSERT_FALSE(block.empty());
+
+    const Queried root = Query(block, "\\");
+    ASSERT_TRUE(root.ok);
+    EXPECT_EQ(root.error, kUntouched);
+    ASSERT_EQ(root.length, 52u); // sizeof(VS_FIXEDFILEINFO)
+    ASSERT_TRUE(Inside(block, root.value, root.length));
+    DWORD fixed[13];
+    memcpy(fixed, root.value, sizeof fixed);
+    EXPECT_EQ(fixed[0], 0xFEEF04BDu);
+    EXPECT_EQ(fixed[4], 0x00070007u); // PRODUCTVERSION 7,7,7,7
+    EXPECT_EQ(fixed[5], 0x00070007u);
+
+    const Queried translations = Query(block, "\\VarFileInfo\\Translation");
+    ASSERT_TRUE(translations.ok);
+    ASSERT_EQ(translations.length, 8u);
+    ASSERT_TRUE(Inside(block, translations.value, translations.length));
+    DWORD pairs[2];
+    memcpy(pairs, translations.value, sizeof pairs);
+    EXPECT_EQ(pairs[0], 0x04E40407u);
+    EXPECT_EQ(pairs[1], 0x04B00409u);
+
+    const Queried german = Query(block, "\\StringFileInfo\\040704e4\\ProductVersion");
+    ASSERT_TRUE(german.ok);
+    EXPECT_EQ(german.error, kUntouched);
+    EXPECT_EQ(german.Text(), "7.7.7.7");
+    EXPECT_EQ(german.length, 8u); // characters with the terminator, as Windows counts
+    EXPECT_TRUE(Inside(block, german.value, german.length));
+    EXPECT_EQ(Query(block, "\\StringFileInfo\\040904b0\\ProductVersion").Text(), "1.1.1.1");
+}
+
+TEST_F(VersionTest, QueryPathsAreReadAsWindowsReadsThem) {
+    std::vector<BYTE> block = VersionBlock(DosPath(Fixture("version_two_translations.dll")));
+    ASSERT_FALSE(block.empty());
+    for (const char* path :
+         {"\\STRINGFILEINFO\\040704E4\\productversion", "StringFileInfo\\040704e4\\ProductVersion",
+          "\\\\StringFileInfo\\\\040704e4\\ProductVersion\\"}) {
+        const Queried q = Query(block, path);
+        EXPECT_TRUE(q.ok) << path;
+        EXPECT_EQ(q.Text(), "7.7.7.7") << path;
+    }
+    EXPECT_EQ(Query(block, "").length, 52u);
+    EXPECT_EQ(Query(block, nullptr).length, 52u);
+    // A block of tables has no value of its own, which is no failure.
+    const Queried tables = Query(block, "\\StringFileInfo");
+    EXPECT_TRUE(tables.ok);
+    EXPECT_EQ(tables.length, 0u);
+    void* value = nullptr;
+    EXPECT_TRUE(VerQueryValueA(block.data(), "\\", &value, nullptr));
+}
+
+TEST_F(VersionTest, MissingNamesFailWithNothingReturned) {
+    std::vector<BYTE> block = VersionBlock(DosPath(Fixture("version_two_translations.dll")));
+    ASSERT_FALSE(block.empty());
+    for (const char* path :
+         {"\\StringFileInfo\\040704e4\\Nope", "\\StringFileInfo\\04070000\\ProductVersion",
+          "\\VarFileInfo\\Translation\\More", "\\Product", "\\StringFileInfo\\040704e4\\Product"}) {
+        const Queried q = Query(block, path);
+        EXPECT_FALSE(q.ok) << path;
+        EXPECT_EQ(q.error, DWORD{ERROR_RESOURCE_TYPE_NOT_FOUND}) << path;
+        EXPECT_EQ(q.value, nullptr) << path;
+        EXPECT_EQ(q.length, 0u) << path;
+    }
+    void* value = nullptr;
+    UINT length = 0;
+    SetLastError(kUntouched);
+    EXPECT_FALSE(VerQueryValueA(nullptr, "\\", &value, &length));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+    SetLastError(kUntouched);
+    EXPECT_FALSE(VerQueryValueA(block.data(), "\\", nullptr, &length));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+}
+
+TEST_F(VersionTest, StringsComeAsUtf8BesideTheTreeWhichStaysAsItWas) {
+    std::vector<BYTE> block = VersionBlock(DosPath(Fixture("version_non_ascii.dll")));
+    ASSERT_FALSE(block.empty());
+    const std::vector<BYTE> before = block;
+    const size_t treeLength = block[0] | block[1] << 8;
+    const Queried q = Query(block, "\\StringFileInfo\\040904b0\\ProductVersion");
+    ASSERT_TRUE(q.ok);
+    EXPECT_EQ(q.Text(), "1.0 \xCE\xB2");
+    EXPECT_EQ(q.length, 7u); // "1.0 ", two bytes of beta, the terminator
+    EXPECT_GE(q.value, block.data() + treeLength + 4);
+    EXPECT_TRUE(std::equal(block.begin(), block.begin() + treeLength, before.begin()));
+    EXPECT_EQ(Query(block, "\\StringFileInfo\\040904b0\\ProductVersion").value, q.value);
+}
+
+TEST_F(VersionTest, ABlockSmallerThanAskedForIsFilledAndQueriedWithinItsSize) {
+    const std::string path = DosPath(Fixture("v1.0.0.0.dll"));
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+    ASSERT_GT(size, 0u);
+    ASSERT_FALSE(VersionBlock(path).empty());
+    DWORD smallestFilled = 0;
+    for (DWORD n = size; n > 0; --n) {
+        // Exactly n bytes on the heap, so that the sanitizers see any byte past them.
+        std::vector<BYTE> block(n);
+        SetLastError(kUntouched);
+        if (!GetFileVersionInfoA(path.c_str(), 0, n, block.data())) {
+            EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER}) << n;
+            continue;
+        }
+        EXPECT_TRUE(smallestFilled == 0 || smallestFilled == n + 1) << "a gap above " << n;
+        smallestFilled = n;
+        for (const char* query :
+             {"\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\040904b0\\ProductVersion"}) {
+            const Queried q = Query(block, query);
+            if (q.ok) {
+                EXPECT_TRUE(Inside(block, q.value, q.length)) << n << " " << query;
+            }
+        }
+        if (n == size) {
+            EXPECT_EQ(Query(block, "\\StringFileInfo\\040904b0\\ProductVersion").Text(), "1.0.0.0");
+        }
+    }
+    EXPECT_GT(smallestFilled, 0u);
+    EXPECT_LT(smallestFilled, 64u);
+}
+
+TEST_F(VersionTest, ABlockThatGetFileVersionInfoDidNotFillIsRefused) {
+    std::vector<BYTE> zeros(256, 0);
+    EXPECT_EQ(Query(zeros, "\\").error, DWORD{ERROR_INVALID_DATA});
+    std::vector<BYTE> noSignature(256, 0);
+    noSignature[0] = 40; // a length, but no signature after it
+    EXPECT_FALSE(Query(noSignature, "\\").ok);
+    EXPECT_EQ(Query(noSignature, "\\").error, DWORD{ERROR_INVALID_DATA});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Version trees written by the test, put in the place of a fixture's own.
+
+struct TreeNode {
+    std::string key; // ASCII
+    std::u16string text;
+    int claimedValueLength = -1; // when set, the wValueLength written instead of the true one
+    std::vector<TreeNode> children;
+};
+
+void AppendU16(std::string& out, uint16_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>(value >> 8));
+}
+
+void PadTo4(std::string& out) {
+    while (out.size() % 4)
+        out.push_back('\0');
+}
+
+void Serialize(const TreeNode& node, std::string& out) {
+    const size_t start = out.size();
+    out.append(6, '\0');
+    for (char c : node.key)
+        AppendU16(out, static_cast<uint16_t>(c));
+    AppendU16(out, 0);
+    PadTo4(out);
+    for (char16_t unit : node.text)
+        AppendU16(out, unit);
+    if (!node.text.empty())
+        AppendU16(out, 0);
+    for (const TreeNode& child : node.children) {
+        PadTo4(out);
+        Serialize(child, out);
+    }
+    const size_t units = node.text.empty() ? 0 : node.text.size() + 1;
+    PutU16(out, start, static_cast<uint16_t>(out.size() - start));
+    PutU16(out, start + 2,
+           static_cast<uint16_t>(node.claimedValueLength >= 0 ? node.claimedValueLength : units));
+    PutU16(out, start + 4, 1);
+}
+
+// A chain of nodes "k" levels deep below the root, the deepest holding the text "deep".
+TreeNode Chain(size_t levels) {
+    TreeNode node{"k", u"deep", -1, {}};
+    for (size_t i = 1; i < levels; ++i)
+        node = TreeNode{"k", u"", -1, {node}};
+    return TreeNode{"VS_VERSION_INFO", u"", -1, {node}};
+}
+
+class WrittenTreeTest : public VersionTest {
+  protected:
+    // Puts the tree in place of v1.0.0.0.dll's own and gives the new file's path.
+    std::string PlaceTree(const TreeNode& root) {
+        std::string image = ReadBytes(Fixture("v1.0.0.0.dll"));
+        PeLayout layout;
+        EXPECT_TRUE(FindPeLayout(image, layout));
+        std::string tree;
+        Serialize(root, tree);
+        EXPECT_LE(tree.size(), layout.dataSize);
+        image.replace(layout.data, tree.size(), tree);
+        PutU32(image, layout.dataEntry + 4, static_cast<uint32_t>(tree.size()));
+        return Place("written.dll", image);
+    }
+};
+
+TEST_F(WrittenTreeTest, NestingIsCappedAtEightLevelsBelowTheRoot) {
+    std::vector<BYTE> block = VersionBlock(PlaceTree(Chain(8)));
+    ASSERT_FALSE(block.empty());
+    EXPECT_EQ(Query(block, "\\k\\k\\k\\k\\k\\k\\k\\k").Text(), "deep");
+    SetLastError(kUntouched);
+    EXPECT_EQ(GetFileVersionInfoSizeA(PlaceTree(Chain(9)).c_str(), nullptr), 0u);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_BAD_FORMAT});
+}
+
+TEST_F(WrittenTreeTest, AValueClaimingMoreThanItsNodeHoldsIsCutAtTheNode) {
+    TreeNode table{"040904b0", u"", -1, {{"ProductVersion", u"6.0", 900, {}}}};
+    TreeNode root{"VS_VERSION_INFO",
+                  u"",
+                  -1,
+                  {{"StringFileInfo", u"", -1, {table}}, {"VarFileInfo", u"", -1, {}}}};
+    std::vector<BYTE> block = VersionBlock(PlaceTree(root));
+    ASSERT_FALSE(block.empty());
+    const Queried q = Query(block, "\\StringFileInfo\\040904b0\\ProductVersion");
+    EXPECT_TRUE(q.ok);
+    EXPECT_EQ(q.Text(), "6.0");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fixtures corrupted one field at a time: each gives no version, with the reason as the last
+// error, and never a crash.
+
+struct Corruption {
+    const char* what;
+    std::function<void(std::string& image, const PeLayout& l)> apply;
+    DWORD sizeError; // ERROR_SUCCESS: the tree is sound but holds no product version any more
+};
+
+// The nodes on the way to ProductVersion: root, StringFileInfo, the table, the string.
+std::vector<size_t> ProductVersionPath(const std::string& image, const PeLayout& l) {
+    return VersionNodePath(image, l, {"StringFileInfo", "040904b0", "ProductVersion"});
+}
+
+size_t NodeEnd(const std::string& image, size_t node) {
+    return node + GetU16(image, node);
+}
+
+const std::vector<Corruption>& Corruptions() {
+    using L = const PeLayout&;
+    static const std::vector<Corruption> list = {
+        {"e_lfanew past the end",
+         [](std::string& b, L l) { PutU32(b, l.newHeaderField, 0xFFFFFFF0); }, ERROR_BAD_FORMAT},
+        {"e_lfanew at the last bytes",
+         [](std::string& b, L l) {
+             PutU32(b, l.newHeaderField, static_cast<uint32_t>(b.size() - 2));
+         },
+         ERROR_BAD_FORMAT},
+        {"section count huge", [](std::string& b, L l) { PutU16(b, l.sectionCountField, 0xFFFF); },
+         ERROR_BAD_FORMAT},
+        {"section count zero", [](std::string& b, L l) { PutU16(b, l.sectionCountField, 0); },
+         ERROR_BAD_FORMAT},
+        {"optional header size huge",
+         [](std::string& b, L l) { PutU16(b, l.optionalSizeField, 0xFFFF); }, ERROR_BAD_FORMAT},
+        {"optional header too short for its directories",
+         [](std::string& b, L l) { PutU16(b, l.optionalSizeField, 16); }, ERROR_BAD_FORMAT},
+        {"optional header of no known kind",
+         [](std::string& b, L l) { PutU16(b, l.optionalMagicField, 0x107); }, ERROR_BAD_FORMAT},
+        {"resource directory outside every section",
+         [](std::string& b, L l) { PutU32(b, l.resourceRvaField, 0x7FFFFFF0); }, ERROR_BAD_FORMAT},
+        {"resource directory size past its section",
+         [](std::string& b, L l) { PutU32(b, l.resourceSizeField, 0xFFFFFFFF); }, ERROR_BAD_FORMAT},
+        {"resource section data past the end of the file",
+         [](std::string& b, L l) { PutU32(b, l.resourceSection + 20, 0xFFFFF000); },
+         ERROR_BAD_FORMAT},
+        {"resource section sizes past the end of the file",
+         [](std::string& b, L l) {
+             PutU32(b, l.resourceSection + 8, 0x7FFFFFFF);
+             PutU32(b, l.resourceSection + 16, 0x7FFFFFFF);
+         },
+         ERROR_BAD_FORMAT},
+        {"resource section without file data",
+         [](std::string& b, L l) { PutU32(b, l.resourceSection + 16, 0); }, ERROR_BAD_FORMAT},
+        {"resource section moved away",
+         [](std::string& b, L l) {
+             PutU32(b, l.resourceSection + 12, GetU32(b, l.resourceSection + 12) + 0x100000);
+         },
+         ERROR_BAD_FORMAT},
+        {"named types counted past the directory",
+         [](std::string& b, L l) { PutU16(b, l.typeDirectory + 12, 0xFFFF); }, ERROR_BAD_FORMAT},
+        {"numbered types counted past the directory",
+         [](std::string& b, L l) { PutU16(b, l.typeDirectory + 14, 0xFFFF); }, ERROR_BAD_FORMAT},
+        {"no version type", [](std::string& b, L l) { PutU32(b, l.versionTypeEntry, 17); },
+         ERROR_RESOURCE_TYPE_NOT_FOUND},
+        {"version type leads outside the directory",
+         [](std::string& b, L l) { PutU32(b, l.versionTypeEntry + 4, 0xFFFFFFF0); },
+         ERROR_BAD_FORMAT},
+        {"version type leads back to the type directory",
+         [](std::string& b, L l) { PutU32(b, l.versionTypeEntry + 4, 0x80000000); },
+         ERROR_BAD_FORMAT},
+        {"version type leads to data, not a directory",
+         [](std::string& b, L l) {
+             PutU32(b, l.versionTypeEntry + 4, GetU32(b, l.versionTypeEntry + 4) & 0x7FFFFFFF);
+         },
+         ERROR_BAD_FORMAT},
+        {"no name under the version type",
+         [](std::string& b, L l) { PutU32(b, l.nameDirectory + 12, 0); },
+         ERROR_RESOURCE_NAME_NOT_FOUND},
+        {"name leads to its own directory",
+         [](std::string& b, L l) {
+             PutU32(b, l.nameDirectory + 20,
+                    0x80000000 | static_cast<uint32_t>(l.nameDirectory - l.typeDirectory));
+         },
+         ERROR_BAD_FORMAT},
+        {"name leads outside the directory",
+         [](std::string& b, L l) { PutU32(b, l.nameDirectory + 20, 0xFFFFFFF0); },
+         ERROR_BAD_FORMAT},
+        {"no language under the name",
+         [](std::string& b, L l) { PutU32(b, l.languageDirectory + 12, 0); },
+         ERROR_RESOURCE_LANG_NOT_FOUND},
+        {"language leads back to the type directory",
+         [](std::string& b, L l) { PutU32(b, l.languageDirectory + 20, 0x80000000); },
+         ERROR_BAD_FORMAT},
+        {"language leads outside the directory",
+         [](std::string& b, L l) { PutU32(b, l.languageDirectory + 20, 0x7FFFFFF0); },
+         ERROR_BAD_FORMAT},
+        {"resource data outside every section",
+         [](std::string& b, L l) { PutU32(b, l.dataEntry, 0x7FFFFF00); }, ERROR_BAD_FORMAT},
+        {"resource data size past its section",
+         [](std::string& b, L l) { PutU32(b, l.dataEntry + 4, 0xFFFFFFFF); }, ERROR_BAD_FORMAT},
+        {"resource data shorter than a node",
+         [](std::string& b, L l) { PutU32(b, l.dataEntry + 4, 4); }, ERROR_BAD_FORMAT},
+        {"resource data shorter than the tree",
+         [](std::string& b, L l) { PutU32(b, l.dataEntry + 4, GetU16(b, l.data) - 1); },
+         ERROR_BAD_FORMAT},
+        {"root wLength 0", [](std::string& b, L l) { PutU16(b, l.data, 0); }, ERROR_BAD_FORMAT},
+        {"root wLength past the resource data",
+         [](std::string& b, L l) { PutU16(b, l.data, 0xFFFF); }, ERROR_BAD_FORMAT},
+        {"StringFileInfo longer than the root has left",
+         [](std::string& b, L l) {
+             const auto p = ProductVersionPath(b, l);
+             PutU16(b, p[1], static_cast<uint16_t>(NodeEnd(b, p[0]) - p[1] + 4));
+         },
+         ERROR_BAD_FORMAT},
+        {"table longer than StringFileInfo has left",
+         [](std::string& b, L l) {
+             const auto p = ProductVersionPath(b, l);
+             PutU16(b, p[2], static_cast<uint16_t>(NodeEnd(b, p[1]) - p[2] + 2));
+         },
+         ERROR_BAD_FORMAT},
+        {"ProductVersion shorter than a node header",
+         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[3], 4); }, ERROR_BAD_FORMAT},
+        {"ProductVersion key without a terminator",
+         [](std::string& b, L l) {
+             const size_t n = ProductVersionPath(b, l)[3];
+             for (size_t at = n + 6; at + 1 < NodeEnd(b, n); at += 2)
+                 PutU16(b, at, 'X');
+         },
+         ERROR_BAD_FORMAT},
+        {"ProductVersion neither text nor binary",
+         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[3] + 4, 7); },
+         ERROR_BAD_FORMAT},
+        {"ProductVersion wLength 0 ends the table",
+         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[3], 0); }, ERROR_SUCCESS},
+        {"table wLength 0 ends StringFileInfo",
+         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[2], 0); }, ERROR_SUCCESS},
+    };
+    return list;
+}
+
+class CorruptedTest : public VersionTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CorruptedTest, EachFieldPushedOutOfRangeGivesNoVersion) {
+    const fs::path file = Fixture(GetParam());
+    if (file.empty())
+        GTEST_SKIP() << GetParam() << " was not built";
+    const std::string image = ReadBytes(file);
+    PeLayout layout;
+    ASSERT_TRUE(FindPeLayout(image, layout));
+    ASSERT_EQ(ProductVersionPath(image, layout).size(), 4u);
+    for (const Corruption& corruption : Corruptions()) {
+        std::string broken = image;
+        corruption.apply(broken, layout);
+        ASSERT_NE(broken, image) << corruption.what;
+        const std::string path = Place("broken.dll", broken);
+        SetLastError(kUntouched);
+        const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+        EXPECT_EQ(GetLastError(), corruption.sizeError) << corruption.what;
+        EXPECT_EQ(size == 0, corruption.sizeError != ERROR_SUCCESS) << corruption.what;
+        EXPECT_EQ(ProductVersion(path), "") << corruption.what;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CorruptedTest,
+                         ::testing::Values("v1.0.0.0.dll", "pe32_v1.2.3.4.dll"),
+                         [](const auto& info) {
+                             return std::string(info.param[0] == 'p' ? "PE32" : "PE32Plus");
+                         });
+
+TEST_P(CorruptedTest, TruncatedAnywhereBeforeTheEndOfTheResourceGivesNoVersion) {
+    const fs::path file = Fixture(GetParam());
+    if (file.empty())
+        GTEST_SKIP() << GetParam() << " was not built";
+    const std::string image = ReadBytes(file);
+    PeLayout layout;
+    ASSERT_TRUE(FindPeLayout(image, layout));
+    const std::string path = Place("cut.dll", image);
+    const std::string expected = ProductVersion(path);
+    ASSERT_FALSE(expected.empty());
+    const int fd = open((folder_ / "cut.dll").c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    std::vector<size_t> wrong;
+    // Cutting from the end downwards keeps every byte before the cut as it was.
+    for (size_t length = image.size(); length-- > 0;) {
+        ASSERT_EQ(ftruncate(fd, static_cast<off_t>(length)), 0);
+        const bool whole = length >= layout.resourceSectionEnd;
+        const bool cutIntoResource = length < layout.data + layout.dataSize;
+        SetLastError(kUntouched);
+        const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+        const std::string version = ProductVersion(path);
+        if (whole ? version != expected
+                  : cutIntoResource &&
+                        (size != 0 || GetLastError() != ERROR_BAD_FORMAT || !version.empty()))
+            wrong.push_back(length);
+    }
+    close(fd);
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " wrong lengths, the first " << wrong.front();
+}
+
+} // namespace
