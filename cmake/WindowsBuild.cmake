@@ -1,21 +1,33 @@
 # Builds dllinstall.exe from the same sources alongside the native build, when mingw-w64 is
-# there, so that the tests can run both builds side by side.
-find_program(DLLINSTALL_MINGW_CXX x86_64-w64-mingw32-g++)
-set(DLLINSTALL_WINDOWS_EXE "")
-if(DLLINSTALL_WINDOWS_BUILD AND DLLINSTALL_MINGW_CXX)
-  include(ExternalProject)
-  set(windows_binary_dir ${CMAKE_BINARY_DIR}/windows)
-  ExternalProject_Add(dllinstall_windows
+# there, so that the tests can run both builds side by side: the 64-bit tool into
+# <build>/windows, the 32-bit one into <build>/windows32.
+include(ExternalProject)
+
+# dllinstall_windows_build(<project> <x86_64|i686> <folder> <result variable>)
+# Sets the result variable to the path of the executable, or to "" when it is not built.
+function(dllinstall_windows_build name arch folder result)
+  set(triple ${arch}-w64-mingw32)
+  find_program(DLLINSTALL_MINGW_CXX_${arch} ${triple}-g++)
+  set(${result} "" PARENT_SCOPE)
+  if(NOT DLLINSTALL_WINDOWS_BUILD)
+    return()
+  elseif(NOT DLLINSTALL_MINGW_CXX_${arch})
+    message(STATUS "${triple}-g++ not found: ${folder}/dllinstall.exe is not built")
+    return()
+  endif()
+  set(binary_dir ${CMAKE_BINARY_DIR}/${folder})
+  ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${windows_binary_dir}
+    BINARY_DIR ${binary_dir}
     CMAKE_ARGS
-      -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+      -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-${arch}.cmake
       -DCMAKE_BUILD_TYPE=Release
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${windows_binary_dir}/dllinstall.exe)
-  set(DLLINSTALL_WINDOWS_EXE ${windows_binary_dir}/dllinstall.exe)
-  message(STATUS "dllinstall.exe will be built with ${DLLINSTALL_MINGW_CXX}")
-else()
-  message(STATUS "mingw-w64 not found: dllinstall.exe is not built")
-endif()
+    BUILD_BYPRODUCTS ${binary_dir}/dllinstall.exe)
+  set(${result} ${binary_dir}/dllinstall.exe PARENT_SCOPE)
+  message(STATUS "${folder}/dllinstall.exe will be built with ${DLLINSTALL_MINGW_CXX_${arch}}")
+endfunction()
+
+dllinstall_windows_build(dllinstall_windows x86_64 windows DLLINSTALL_WINDOWS_EXE)
+dllinstall_windows_build(dllinstall_windows32 i686 windows32 DLLINSTALL_WINDOWS32_EXE)

@@ -1,0 +1,65 @@
+// Runs a Windows program under Wine in the suite's prefix, with its output in files, and the
+// folders of that prefix the release tests look into.
+#ifndef DLLINSTALL_RELEASE_WINE_RUN_H
+#define DLLINSTALL_RELEASE_WINE_RUN_H
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace release {
+
+struct WineRun {
+    WineRun(std::filesystem::path program, std::vector<std::string> arguments,
+            std::filesystem::path folder)
+        : program(std::move(program)), arguments(std::move(arguments)), folder(std::move(folder)) {}
+
+    std::filesystem::path program;
+    std::vector<std::string> arguments;
+    std::filesystem::path folder;    // the working folder
+    std::string debug = "-all";      // WINEDEBUG
+    std::string overrides;           // WINEDLLOVERRIDES; empty for none
+    std::filesystem::path errorFile; // where standard error goes; empty to keep it in
+                                     // the result
+};
+
+struct WineResult {
+    int status = -1;      // the exit status; -1 when Wine did not exit normally
+    std::string out;      // standard output
+    std::string err;      // standard error, unless it went to a file
+    bool retried = false; // Wine exited 1 without a word the first time and was run once more
+    std::string failure;  // why it could not be run or did not finish; empty if it did
+};
+
+// Why Wine runs cannot be made here; empty when they can.
+std::string WhyWineCannotRun();
+
+// Runs the program with the prefix, the given WINEDEBUG and overrides and LC_ALL=C.UTF-8:
+// Unix names in UTF-8, and Wine's default ANSI code page, 1252, for the Windows side.
+WineResult RunUnderWine(const WineRun& run);
+
+// The prefix's system folder as a 64-bit program sees it, or the one Windows redirects a
+// 32-bit program's system folder to.
+std::filesystem::path SystemFolder();
+std::filesystem::path SystemFolderOf32BitPrograms();
+
+// Files the tests put into the prefix's system folders, removed again at the end of the
+// scope; only names unique to these tests go there.
+class SystemFolderFiles {
+  public:
+    SystemFolderFiles() = default;
+    ~SystemFolderFiles();
+    SystemFolderFiles(const SystemFolderFiles&) = delete;
+    SystemFolderFiles& operator=(const SystemFolderFiles&) = delete;
+
+    // Takes the name into the scope's care, removes what is there now and returns its path.
+    std::filesystem::path Claim(const std::filesystem::path& folder, const std::string& name);
+
+  private:
+    std::vector<std::filesystem::path> claimed_;
+};
+
+} // namespace release
+
+#endif

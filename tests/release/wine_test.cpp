@@ -1,0 +1,342 @@
+// The Windows builds under Wine, where it matters to users: no DLL planted beside the tool is
+// ever loaded, file names outside the ANSI code page arrive intact, and the 32-bit tool
+// installs into the folder Windows gives 32-bit programs.
+#include "pe_reader.h"
+#include "test_support.h"
+#include "wine_run.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace release {
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadBytes;
+using testing_support::TempFolder;
+
+const char kDone[] = "Installation is successfully complited.";
+
+struct Arch {
+    const char* label;
+    const char* tool;
+    const char* helpers; // the folder of the helper programs under DLLINSTALL_RELEASE_PE_DIR
+    bool is32Bit;
+    const char* offeredDll;   // a fixture DLL of the architecture, the newer version
+    const char* installedDll; // the older version, already in the system folder
+};
+
+const Arch kX64 = {"x64", DLLINSTALL_WINDOWS_EXE, "x86_64", false, "v2.0.0.0.dll", "v1.0.0.0.dll"};
+// The version reader reads any PE file, so an older 64-bit DLL stands for the installed copy.
+const Arch kX86 = {"x86", DLLINSTALL_WINDOWS32_EXE, "i686",
+                   true,  "pe32_v1.2.3.4.dll",      "v1.0.0.0.dll"};
+
+void PrintTo(const Arch& arch, std::ostream* out) {
+    *out << arch.label;
+}
+
+fs::path Helper(const Arch& arch, const std::string& name) {
+    return fs::path(DLLINSTALL_RELEASE_PE_DIR) / arch.helpers / name;
+}
+
+fs::path SystemFolderOf(const Arch& arch) {
+    return arch.is32Bit ? SystemFolderOf32BitPrograms() : SystemFolder();
+}
+
+// Why this Wine cannot run 32-bit programs, empty when it can: Debian's wine64 alone has no
+// 32-bit loader, which comes with wine32 from the i386 architecture.
+std::string WhyNo32BitRuns() {
+    static const std::string reason = [] {
+        TempFolder folder("dllinstall-release-probe");
+        WineRun probe(Helper(kX86, "probe.exe"), {}, folder.path());
+        probe.debug = "err+all"; // what Wine says when it cannot, to give as the reason
+        const WineResult run = RunUnderWine(probe);
+        if (run.status == 0 && run.out.rfind("probe", 0) == 0)
+            return std::string();
+        // Wine's own error lines say why; the rest of what it prints is advice.
+        std::string said = run.failure;
+        std::istringstream lines(run.err);
+        for (std::string line; std::getline(lines, line);)
+            said += line.find(":err:") != std::string::npos ? line + "; " : "";
+        return "this machine's Wine cannot run 32-bit programs (Debian's wine64 alone has no "
+               "32-bit loader; wine32 needs the i386 architecture); the 32-bit build is still "
+               "made and checked without running it. Wine said: " +
+               said;
+    }();
+    return reason;
+}
+
+// Why the runs of this architecture cannot be made here; empty when they can.
+std::string WhyNotRunnable(const Arch& arch) {
+    if (const std::string why = WhyWineCannotRun(); !why.empty())
+        return why;
+    if (std::string(arch.tool).empty() || !fs::exists(arch.tool))
+        return std::string("the ") + arch.label + " dllinstall.exe was not built (no mingw-w64)";
+    if (!fs::exists(Helper(arch, "probe.exe")) || !fs::exists(Helper(arch, "planted.dll")))
+        return std::string("the ") + arch.label + " helper programs were not built";
+    if (testing_support::Fixture(arch.offeredDll).empty() ||
+        testing_support::Fixture(arch.installedDll).empty())
+        return "the fixture DLLs were not built";
+    return arch.is32Bit ? WhyNo32BitRuns() : std::string();
+}
+
+// A product folder in a fresh temporary folder: the tool, and LIB with what a test puts in.
+class ProgramFolder {
+  public:
+    explicit ProgramFolder(const Arch& arch) {
+        fs::copy_file(arch.tool, folder_ / "dllinstall.exe");
+        fs::create_directory(Lib());
+    }
+    fs::path Path() const { return folder_.path(); }
+    fs::path Lib() const { return folder_ / "LIB"; }
+    void Plant(const Arch& arch, const std::string& name) const {
+        fs::copy_file(Helper(arch, "planted.dll"), folder_ / name);
+    }
+    WineResult Run(const std::string& overrides = "", const std::string& debug = "-all",
+                   const fs::path& errorFile = {}) const {
+        WineRun run(folder_ / "dllinstall.exe", {}, Path());
+        run.overrides = overrides;
+        run.debug = debug;
+        run.errorFile = errorFile;
+        return RunUnderWine(run);
+    }
+
+  private:
+    TempFolder folder_{"dllinstall-release"};
+};
+
+// The markers planted DLLs left, that is, the names of those that were loaded.
+std::vector<std::string> Markers(const fs::path& folder) {
+    std::vector<std::string> loaded;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 7 && name.compare(name.size() - 7, 7, ".loaded") == 0)
+            loaded.push_back(name);
+    }
+    return loaded;
+}
+
+std::string Describe(const WineResult& run) {
+    return "exit status " + std::to_string(run.status) + (run.retried ? " (run twice)" : "") +
+           "\n" + run.failure + "\n--- stdout\n" + run.out + "--- stderr\n" + run.err;
+}
+
+class PlantingUnderWine : public testing::TestWithParam<Arch> {
+  protected:
+    void SetUp() override {
+        if (const std::string why = WhyNotRunnable(GetParam()); !why.empty())
+            GTEST_SKIP() << why;
+    }
+
+    // LIB offers a newer copy of a DLL that is installed already, so that the run reads both
+    // versions and version.dll is called.
+    fs::path OfferNewerCopy(const ProgramFolder& program, SystemFolderFiles& claimed) const {
+        const std::string name = "dllinstall-release-planting.dll";
+        const fs::path installed = claimed.Claim(SystemFolderOf(GetParam()), name);
+        fs::copy_file(testing_support::Fixture(GetParam().installedDll), installed);
+        fs::copy_file(testing_support::Fixture(GetParam().offeredDll), program.Lib() / name);
+        return installed;
+    }
+};
+
+// Wine prefers its built-in DLLs; "n,b" makes it take a DLL from the program folder first, as
+// Windows does for any DLL that is not a KnownDLL, so that a planted copy could be loaded.
+TEST_P(PlantingUnderWine, ShellFolderDllBesideTheToolIsNeverLoaded) {
+    TempFolder control("dllinstall-release-control");
+    fs::copy_file(Helper(GetParam(), "probe.exe"), control / "probe.exe");
+    fs::copy_file(Helper(GetParam(), "planted.dll"), control / "SHFolder.dll");
+    WineRun loadByName(control / "probe.exe", {"shfolder"}, control.path());
+    loadByName.overrides = "shfolder=n,b";
+    const WineResult loose = RunUnderWine(loadByName);
+    ASSERT_EQ(Markers(control.path()), std::vector<std::string>{"SHFolder.dll.loaded"})
+        << "a program that loads SHFolder.dll by its bare name should get the planted copy "
+           "here, or this test could not see a planted load at all\n"
+        << Describe(loose);
+
+    ProgramFolder program(GetParam());
+    program.Plant(GetParam(), "SHFolder.dll");
+    program.Plant(GetParam(), "version.dll");
+    SystemFolderFiles claimed;
+    const fs::path installed = OfferNewerCopy(program, claimed);
+    const std::string offered = ReadBytes(program.Lib() / installed.filename());
+    const WineResult run = program.Run("shfolder=n,b");
+    ASSERT_EQ(run.status, 0) << Describe(run);
+    EXPECT_NE(run.out.find(kDone), std::string::npos) << Describe(run);
+    EXPECT_EQ(Markers(program.Path()), std::vector<std::string>{}) << Describe(run);
+    EXPECT_TRUE(ReadBytes(installed) == offered) << "the newer copy was not installed";
+    EXPECT_FALSE(fs::exists(program.Lib()));
+}
+
+// Wine's own user32.dll imports version.dll, so under Wine a planted copy reaches every program
+// using user32 before main(); the probe, which does not use user32, shows instead what the
+// tool's delay-load does on Windows.
+TEST_P(PlantingUnderWine, DelayLoadedVersionDllComesFromTheSystemFolderOnceSearchIsConfined) {
+    TempFolder folder("dllinstall-release-delay");
+    fs::copy_file(Helper(GetParam(), "probe.exe"), folder / "probe.exe");
+    fs::copy_file(Helper(GetParam(), "planted.dll"), folder / "version.dll");
+    WineRun unconfined(folder / "probe.exe", {"version"}, folder.path());
+    unconfined.overrides = "version=n,b";
+    const WineResult loose = RunUnderWine(unconfined);
+    ASSERT_EQ(Markers(folder.path()), std::vector<std::string>{"version.dll.loaded"})
+        << "without a confined search the delay-load should take the planted copy, or this "
+           "test could not see a planted load at all\n"
+        << Describe(loose);
+    fs::remove(folder / "version.dll.loaded");
+
+    WineRun confined = unconfined;
+    confined.arguments = {"restrict", "version"};
+    const WineResult run = RunUnderWine(confined);
+    ASSERT_EQ(run.status, 0) << Describe(run);
+    EXPECT_NE(run.out.find("restrict done"), std::string::npos) << Describe(run);
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("version [1-9]")))
+        << "the system's version.dll should have read kernel32.dll's version\n"
+        << Describe(run);
+    EXPECT_EQ(Markers(folder.path()), std::vector<std::string>{}) << Describe(run);
+}
+
+// One call the tool made, from a Wine relay trace.
+struct Call {
+    std::string function; // "KERNEL32.LoadLibraryA"
+    std::string arguments;
+};
+
+// The calls into system DLLs that code inside the tool's own image made, in order, found by
+// the thread and load address that the trace's "Loaded ... dllinstall.exe" line gives.
+std::vector<Call> CallsOfTheTool(const fs::path& trace, uint32_t imageSize) {
+    static const std::regex loaded(
+        R"(^([0-9a-f]+):trace:loaddll:.*dllinstall\.exe" at ([0-9A-Fa-f]+): native)");
+    static const std::regex call(R"(^([0-9a-f]+):Call ([\w.]+)\((.*)\) ret=([0-9a-f]+)$)");
+    std::ifstream in(trace);
+    std::string thread;
+    uint64_t base = 0;
+    std::vector<Call> calls;
+    std::smatch match;
+    for (std::string line; std::getline(in, line);) {
+        if (thread.empty() && std::regex_search(line, match, loaded)) {
+            thread = match[1];
+            base = std::stoull(match[2], nullptr, 16);
+        } else if (!thread.empty() && line.rfind(thread + ":Call ", 0) == 0 &&
+                   std::regex_match(line, match, call)) {
+            const uint64_t from = std::stoull(match[4], nullptr, 16);
+            if (from >= base && from - base < imageSize)
+                calls.push_back({match[2], match[3]});
+        }
+    }
+    return calls;
+}
+
+bool IsLibraryLoad(const Call& call) {
+    return call.function.find(".LoadLibrary") != std::string::npos;
+}
+
+// The tool's side of the version.dll story, seen in its own calls: it confines the DLL search
+// to system32 before it loads any DLL, and loads version.dll only later, at its first call.
+TEST_P(PlantingUnderWine, ToolConfinesTheDllSearchBeforeItLoadsAnyDll) {
+    ProgramFolder program(GetParam());
+    SystemFolderFiles claimed;
+    OfferNewerCopy(program, claimed);
+    TempFolder traceFolder("dllinstall-release-trace");
+    const fs::path trace = traceFolder / "relay.txt";
+    const WineResult run = program.Run("", "+relay,+loaddll", trace);
+    ASSERT_EQ(run.status, 0) << Describe(run);
+    const std::vector<Call> calls =
+        CallsOfTheTool(trace, PeImage(program.Path() / "dllinstall.exe").SizeOfImage());
+    ASSERT_FALSE(calls.empty()) << "no calls of the tool found in the relay trace";
+    size_t confined = calls.size(), versionLoad = calls.size(), shellFolderLoad = calls.size();
+    for (size_t i = calls.size(); i-- > 0;) {
+        if (calls[i].function.find(".SetDefaultDllDirectories") != std::string::npos)
+            confined = i;
+        else if (IsLibraryLoad(calls[i]) &&
+                 calls[i].arguments.find("\"version.dll\"") != std::string::npos)
+            versionLoad = i;
+        else if (IsLibraryLoad(calls[i]) &&
+                 calls[i].arguments.find("\"SHFolder.dll\"") != std::string::npos)
+            shellFolderLoad = i;
+    }
+    ASSERT_LT(confined, calls.size()) << "the tool never called SetDefaultDllDirectories";
+    EXPECT_EQ(calls[confined].arguments, "00000800") << "not LOAD_LIBRARY_SEARCH_SYSTEM32";
+    for (size_t i = 0; i < confined; ++i)
+        EXPECT_FALSE(IsLibraryLoad(calls[i]) || calls[i].function.rfind("version.", 0) == 0)
+            << calls[i].function << "(" << calls[i].arguments
+            << ") came before the search was confined";
+    EXPECT_LT(versionLoad, calls.size()) << "version.dll was not delay-loaded by the tool";
+    ASSERT_LT(shellFolderLoad, calls.size()) << "SHFolder.dll was not loaded";
+    EXPECT_NE(calls[shellFolderLoad].arguments.find(",00000800"), std::string::npos)
+        << "SHFolder.dll is loaded without LOAD_LIBRARY_SEARCH_SYSTEM32";
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, PlantingUnderWine, testing::Values(kX64, kX86),
+                         [](const testing::TestParamInfo<Arch>& info) {
+                             return std::string(info.param.label);
+                         });
+
+// The ANSI code page a probe program runs with under Wine, or 0 when it did not say.
+unsigned ProbedCodePage(const std::string& probe) {
+    TempFolder folder("dllinstall-release-acp");
+    const WineResult run = RunUnderWine(WineRun(Helper(kX64, probe), {"acp"}, folder.path()));
+    std::smatch match;
+    return std::regex_search(run.out, match, std::regex("acp ([0-9]+)"))
+               ? static_cast<unsigned>(std::stoul(match[1]))
+               : 0;
+}
+
+// Under LC_ALL=C.UTF-8 Wine gives programs the ANSI code page 1252, where a Greek name has no
+// spelling; the manifest's activeCodePage makes the "A" calls UTF-8, and every name fits.
+TEST(FileNamesUnderWine, NamesOutsideTheAnsiCodePageAreInstalledIntact) {
+    if (const std::string why = WhyNotRunnable(kX64); !why.empty())
+        GTEST_SKIP() << why;
+    if (!fs::exists(Helper(kX64, "probe_manifest.exe")))
+        GTEST_SKIP() << "the probe that asks for UTF-8 was not built (no windres)";
+    const unsigned withManifest = ProbedCodePage("probe_manifest.exe");
+    if (withManifest != 65001)
+        GTEST_SKIP() << "this Wine does not apply a manifest's activeCodePage: a program whose "
+                        "manifest asks for UTF-8 runs with code page "
+                     << withManifest << ", not 65001";
+    ASSERT_NE(ProbedCodePage("probe.exe"), 65001u)
+        << "the locale alone gives UTF-8 here, so this run could not show the manifest's part";
+
+    ProgramFolder program(kX64);
+    SystemFolderFiles claimed;
+    const std::vector<std::string> names = {"dllinstall-release-ünïcode.dll",
+                                            "dllinstall-release-Ωμέγα.dll"};
+    for (const std::string& name : names) {
+        claimed.Claim(SystemFolder(), name);
+        fs::copy_file(testing_support::Fixture("v1.0.0.0.dll"), program.Lib() / name);
+    }
+    const WineResult run = program.Run();
+    ASSERT_EQ(run.status, 0) << Describe(run);
+    const std::string log = ReadBytes(program.Path() / "InstallLog_DLL.txt");
+    for (const std::string& name : names) {
+        EXPECT_TRUE(fs::exists(SystemFolder() / name)) << name << " did not arrive intact";
+        EXPECT_NE(log.find("to 'C:\\windows\\system32\\" + name + "'"), std::string::npos)
+            << "the log does not name " << name << " in UTF-8:\n"
+            << log;
+    }
+    EXPECT_FALSE(fs::exists(program.Lib()));
+}
+
+TEST(ThirtyTwoBitUnderWine, InstallsIntoTheFolderWindowsGives32BitPrograms) {
+    if (const std::string why = WhyNotRunnable(kX86); !why.empty())
+        GTEST_SKIP() << why;
+    ProgramFolder program(kX86);
+    SystemFolderFiles claimed;
+    const std::string name = "dllinstall-release-x86.dll";
+    const fs::path installed = claimed.Claim(SystemFolderOf32BitPrograms(), name);
+    claimed.Claim(SystemFolder(), name);
+    fs::copy_file(testing_support::Fixture(kX86.offeredDll), program.Lib() / name);
+    const WineResult run = program.Run();
+    ASSERT_EQ(run.status, 0) << Describe(run);
+    EXPECT_NE(run.out.find(kDone), std::string::npos) << Describe(run);
+    EXPECT_TRUE(ReadBytes(installed) == ReadBytes(testing_support::Fixture(kX86.offeredDll)));
+    EXPECT_FALSE(fs::exists(SystemFolder() / name)) << "a 32-bit DLL landed in the 64-bit folder";
+    EXPECT_FALSE(fs::exists(program.Lib()));
+    EXPECT_NE(ReadBytes(program.Path() / "InstallLog_DLL.txt").find(kDone), std::string::npos);
+}
+
+} // namespace
+
+} // namespace release
