@@ -17,11 +17,15 @@ bool IsDots(const std::string& name) {
     return name == "." || name == "..";
 }
 
-// "." and ".." come first, as NTFS delivers them; the rest sort by upper-cased name.
+// "." and ".." come first, as NTFS delivers them; the rest sort by upper-cased name. Names that
+// differ only in case, which only a case-sensitive host folder can hold, go in byte order, so
+// that the order never depends on how the host lists the folder.
 bool DeliveredBefore(const std::string& a, const std::string& b) {
     if (IsDots(a) || IsDots(b))
         return IsDots(a) && (!IsDots(b) || a.size() < b.size());
-    return posix::NameSortsBefore(a, b);
+    if (posix::NameSortsBefore(a, b))
+        return true;
+    return !posix::NameSortsBefore(b, a) && a < b;
 }
 
 // Reads the whole folder at once, so that a read error shows before any entry is handed out.
@@ -46,11 +50,15 @@ bool ListMatches(const std::string& hostFolder, const std::string& mask,
     return TRUE;
 }
 
-// Hands out the next entry that still exists.
+// Hands out the next entry that still exists. Only an entry removed since the listing is
+// skipped: one that cannot be read ends the enumeration with the error, or a caller would take
+// the folder for fully seen and might delete what it never handled.
 BOOL DeliverNext(posix::FindObject& find, WIN32_FIND_DATAA& data) {
     while (find.next < find.names.size()) {
         if (posix::FillFindData(find.hostFolder, find.names[find.next++], data))
             return TRUE;
+        if (errno != ENOENT) // FillFindData fails only where lstat did, with its errno
+            return posix::FailFromErrno();
     }
     return Fail(ERROR_NO_MORE_FILES);
 }

@@ -1,0 +1,209 @@
+// Fault injection from outside the tool: preloaded into one run, this library counts the
+// file-system calls the run makes once main has started, and makes a chosen one fail or kills
+// the process right before it, so that tests can see what a failure at any point leaves behind.
+//
+//   DLLINSTALL_FAULT_AT=k           the k-th counted call is hit (1-based); without it, every
+//                                   counted call is (useful with the filters below)
+//   DLLINSTALL_FAULT_MODE=m         EIO, ENOSPC, EACCES, EPERM, EROFS, EDQUOT, EMFILE, ENOMEM
+//                                   (the call fails with that errno) or
+//                                   kill (SIGKILL before the call); unset: only count
+//   DLLINSTALL_FAULT_CALL=name      count only this call: a symbol ("openat") or a family
+//                                   ("open", "stat", "lstat", "readdir", "opendir", ...)
+//   DLLINSTALL_FAULT_PATH=text      count only calls whose path (or descriptor's path) has text
+//   DLLINSTALL_FAULT_COUNT_FILE=p   at exit, write the number of counted calls to p
+//   DLLINSTALL_FAULT_TRACE=p        write "k symbol path [path]" to p for every counted call
+//   DLLINSTALL_FAULT_NO_TMPFILE=1   refuse every open with O_TMPFILE (EOPNOTSUPP, not counted),
+//                                   as a file system without unnamed files does
+//
+// The count is a plain counter: the tool makes its file-system calls from one thread.
+#undef _FORTIFY_SOURCE
+#define _GNU_SOURCE
+#include <dirent.h>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+enum FaultMode { kOnlyCount, kFailCall, kKillProcess };
+
+struct FaultState {
+    int active;
+    int armed;
+    unsigned long at;
+    enum FaultMode mode;
+    int error;
+    const char* call;
+    const char* path;
+    const char* countFile;
+    int traceFd;
+    int noTmpfile;
+    unsigned long count;
+};
+
+static struct FaultState g_fault = {.traceFd = -1};
+
+typedef struct {
+    const char* path;
+    int fd;
+} Target;
+
+static Target PathTarget(const char* path) {
+    return (Target){path ? path : "", -1};
+}
+static Target FdTarget(int fd) {
+    return (Target){NULL, fd};
+}
+static Target NoTarget(void) {
+    return (Target){NULL, -1};
+}
+static Target DirTarget(DIR* dir) {
+    return dir ? FdTarget(dirfd(dir)) : NoTarget();
+}
+
+static void* NextSymbol(const char* name) {
+    return dlsym(RTLD_NEXT, name);
+}
+
+// The interposer's own file work goes straight to libc, so that it is never counted.
+static ssize_t (*g_realReadlink)(const char*, char*, size_t);
+static ssize_t (*g_realWrite)(int, const void*, size_t);
+static int (*g_realOpen)(const char*, int, ...);
+static int (*g_realClose)(int);
+
+static const char* Describe(Target target, char* buffer, size_t size) {
+    if (target.path)
+        return target.path;
+    if (target.fd < 0 || !g_realReadlink)
+        return "";
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", target.fd);
+    const ssize_t length = g_realReadlink(link, buffer, size - 1);
+    buffer[length > 0 ? length : 0] = '\0';
+    // A file without a name shows as "/dir/#<inode> (deleted)"; the inode differs every run.
+    char* last = strrchr(buffer, '/');
+    if (last && last[1] == '#' && strstr(last, " (deleted)"))
+        strcpy(last + 1, "(unnamed file)");
+    return buffer;
+}
+
+static void Trace(unsigned long k, const char* name, const char* first, const char* second) {
+    char line[2 * PATH_MAX + 128];
+    const int length =
+        snprintf(line, sizeof line, "%lu %s %s%s%s\n", k, name, first, *second ? " " : "", second);
+    if (length > 0)
+        g_realWrite(g_fault.traceFd, line,
+                    (size_t)length < sizeof line ? (size_t)length : sizeof line);
+}
+
+// Decides the fate of one call: 0 lets it through, an errno value makes it fail.
+static int Intercept(const char* name, const char* family, Target first, Target second) {
+    if (!g_fault.armed)
+        return 0;
+    if (g_fault.call && strcmp(g_fault.call, name) != 0 && strcmp(g_fault.call, family) != 0)
+        return 0;
+    // The caller may look at errno after a call that succeeds (readdir at the end of a folder).
+    const int savedErrno = errno;
+    char bufferA[PATH_MAX], bufferB[PATH_MAX];
+    const int needPaths = g_fault.path || g_fault.traceFd >= 0;
+    const char* a = needPaths ? Describe(first, bufferA, sizeof bufferA) : "";
+    const char* b = needPaths ? Describe(second, bufferB, sizeof bufferB) : "";
+    errno = savedErrno;
+    if (g_fault.path && !strstr(a, g_fault.path) && !strstr(b, g_fault.path))
+        return 0;
+    const unsigned long k = ++g_fault.count;
+    if (g_fault.traceFd >= 0)
+        Trace(k, name, a, b);
+    errno = savedErrno;
+    if (g_fault.mode == kOnlyCount || (g_fault.at != 0 && k != g_fault.at))
+        return 0;
+    if (g_fault.mode == kKillProcess)
+        raise(SIGKILL);
+    return g_fault.error;
+}
+
+static int ParseMode(const char* text) {
+    static const struct {
+        const char* name;
+        int error;
+    } kModes[] = {{"EIO", EIO},     {"ENOSPC", ENOSPC}, {"EACCES", EACCES}, {"EPERM", EPERM},
+                  {"EROFS", EROFS}, {"EDQUOT", EDQUOT}, {"EMFILE", EMFILE}, {"ENOMEM", ENOMEM}};
+    if (strcmp(text, "kill") == 0) {
+        g_fault.mode = kKillProcess;
+        return 1;
+    }
+    for (size_t i = 0; i < sizeof kModes / sizeof kModes[0]; ++i) {
+        if (strcmp(text, kModes[i].name) == 0) {
+            g_fault.mode = kFailCall;
+            g_fault.error = kModes[i].error;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+__attribute__((constructor)) static void LoadSettings(void) {
+    g_realReadlink = (ssize_t(*)(const char*, char*, size_t))NextSymbol("readlink");
+    g_realWrite = (ssize_t(*)(int, const void*, size_t))NextSymbol("write");
+    g_realOpen = (int (*)(const char*, int, ...))NextSymbol("open");
+    g_realClose = (int (*)(int))NextSymbol("close");
+    const char* mode = getenv("DLLINSTALL_FAULT_MODE");
+    const char* at = getenv("DLLINSTALL_FAULT_AT");
+    const char* trace = getenv("DLLINSTALL_FAULT_TRACE");
+    if (mode && *mode && !ParseMode(mode)) {
+        fprintf(stderr, "interposer: unknown DLLINSTALL_FAULT_MODE %s\n", mode);
+        _exit(125);
+    }
+    g_fault.at = at ? strtoul(at, NULL, 10) : 0;
+    g_fault.call = getenv("DLLINSTALL_FAULT_CALL");
+    g_fault.path = getenv("DLLINSTALL_FAULT_PATH");
+    g_fault.countFile = getenv("DLLINSTALL_FAULT_COUNT_FILE");
+    g_fault.noTmpfile = getenv("DLLINSTALL_FAULT_NO_TMPFILE") != NULL;
+    if (trace && *trace && g_realOpen)
+        g_fault.traceFd =
+            g_realOpen(trace, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    g_fault.active = g_fault.mode != kOnlyCount || g_fault.countFile || g_fault.traceFd >= 0;
+}
+
+__attribute__((destructor)) static void WriteCount(void) {
+    if (!g_fault.countFile || !g_realOpen)
+        return;
+    const int fd = g_realOpen(g_fault.countFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    char text[32];
+    const int length = snprintf(text, sizeof text, "%lu\n", g_fault.count);
+    g_realWrite(fd, text, (size_t)length);
+    g_realClose(fd);
+}
+
+// Counting starts with main, so that what the loader and the runtimes do first never shifts k.
+typedef int (*MainFunction)(int, char**, char**);
+static MainFunction g_main;
+
+static int ArmedMain(int argc, char** argv, char** envp) {
+    g_fault.armed = g_fault.active;
+    return g_main(argc, argv, envp);
+}
+
+int __libc_start_main(MainFunction main, int argc, char** argv, void (*init)(void),
+                      void (*fini)(void), void (*rtldFini)(void), void* stackEnd) {
+    typedef int (*StartFunction)(MainFunction, int, char**, void (*)(void), void (*)(void),
+                                 void (*)(void), void*);
+    const StartFunction start = (StartFunction)NextSymbol("__libc_start_main");
+    g_main = main;
+    return start(ArmedMain, argc, argv, init, fini, rtldFini, stackEnd);
+}
+
+#include "interposer_calls.inc"
