@@ -10,22 +10,36 @@ bool MeansNoMoreEntries(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
 }
 
-// The installed copy wins only when it ranks strictly above the one offered.
-bool InstalledCopyIsNewer(const CString& source, const CString& destination) {
-    const CString installedVersion = GetProductVersion(destination);
-    const CString offeredVersion = GetProductVersion(source);
-    return CompareVersions(offeredVersion, installedVersion) == VERSION_OLDER;
+enum class VersionGuard { Copy, KeepInstalled, Unreadable };
+
+// The installed copy wins only when it ranks strictly above the one offered. A file that cannot
+// be read is not taken for one without a version: that would put an older DLL over a newer one.
+VersionGuard CheckInstalledCopy(const CString& source, const CString& destination) {
+    SetLastError(ERROR_SUCCESS);
+    if (!FileExists(destination))
+        return IsReadFailure(GetLastError()) ? VersionGuard::Unreadable : VersionGuard::Copy;
+    CString installedVersion, offeredVersion;
+    if (!ReadProductVersion(destination, installedVersion) ||
+        !ReadProductVersion(source, offeredVersion))
+        return VersionGuard::Unreadable;
+    if (CompareVersions(offeredVersion, installedVersion) == VERSION_OLDER)
+        return VersionGuard::KeepInstalled;
+    return VersionGuard::Copy;
+}
+
+bool ReportCopyFailure(const CString& source, const CString& destination) {
+    LogMessage(FormatMessageText(IDS_ERR_COPY, source, destination));
+    return false;
 }
 
 bool InstallLibrary(const CFileFind& finder, const CString& systemFolder) {
     const CString source = finder.GetFilePath();
     const CString destination = systemFolder + "\\" + finder.GetFileName();
-    if (FileExists(destination) && InstalledCopyIsNewer(source, destination))
+    const VersionGuard guard = CheckInstalledCopy(source, destination);
+    if (guard == VersionGuard::KeepInstalled)
         return true;
-    if (!CopyFileA(source, destination, FALSE)) {
-        LogMessage(FormatMessageText(IDS_ERR_COPY, source, destination));
-        return false;
-    }
+    if (guard == VersionGuard::Unreadable || !CopyFileA(source, destination, FALSE))
+        return ReportCopyFailure(source, destination);
     LogMessage(FormatMessageText(IDS_COPIED, source, destination));
     return true;
 }

@@ -16,6 +16,10 @@ int IsFolder(LPCSTR path);
 // True when the path names an existing file or folder.
 BOOL FileExists(LPCSTR path);
 
+// True when the error says that a file could not be read (access, sharing, I/O, resources),
+// as opposed to its being absent or lacking what was looked for.
+bool IsReadFailure(DWORD error);
+
 // Deletes the folder with everything in it, best effort; returns the first Windows error met,
 // 0 on success. Empty, relative and non-folder paths are left alone and give 0.
 DWORD RemoveFolderTree(CString path);

@@ -1,4 +1,5 @@
 #include "version/version.h"
+#include "fs/folders.h"
 
 #include <cstring>
 #include <vector>
@@ -33,25 +34,32 @@ CString QueryString(const std::vector<BYTE>& block, LPCSTR query) {
 
 } // namespace
 
-CString GetProductVersion(CString path) {
+bool ReadProductVersion(CString path, CString& version) {
+    version.Empty();
     // The path must fit a MAX_PATH buffer with its terminator; a longer one is refused whole.
     if (path.GetLength() >= MAX_PATH)
-        return CString();
+        return true;
     char filePath[MAX_PATH];
     strcpy(filePath, path);
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeA(filePath, &handle);
     if (size == 0)
-        return CString();
+        return !IsReadFailure(GetLastError());
     std::vector<BYTE> block(size);
     if (!GetFileVersionInfoA(filePath, 0, size, block.data()))
-        return CString();
+        return !IsReadFailure(GetLastError());
     DWORD translation = 0;
     if (!QueryFirstTranslation(block, translation))
-        return CString();
+        return true;
     CString query;
     query.Format("\\StringFileInfo\\%04x%04x\\ProductVersion",
-                 static_cast<unsigned>(translation & 0xFFFF),
-                 static_cast<unsigned>(translation >> 16));
-    return QueryString(block, query);
+                 static_cast<unsigned>(translation & 0xFFFF), static_cast<unsigned>(translation >> 16));
+    version = QueryString(block, query);
+    return true;
+}
+
+CString GetProductVersion(CString path) {
+    CString version;
+    ReadProductVersion(path, version);
+    return version;
 }

@@ -14,6 +14,10 @@ enum VersionOrder {
 // The "ProductVersion" text of the file's first translation; empty when it has none.
 CString GetProductVersion(CString path);
 
+// The same, but false when the file could not be read at all, so that an unreadable file is
+// never taken for one without a version.
+bool ReadProductVersion(CString path, CString& version);
+
 // Ranks two dotted versions by their first four numbers.
 int CompareVersions(CString a, CString b);
 

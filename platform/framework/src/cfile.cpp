@@ -97,8 +97,10 @@ void CFile::Close() {
 BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status) {
     memset(&status, 0, sizeof status);
     // The full name must fit the record, or there is no status to give.
-    if (!fileName || strlen(fileName) >= MAX_PATH)
+    if (!fileName || strlen(fileName) >= MAX_PATH) {
+        ::SetLastError(fileName ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
     WIN32_FIND_DATAA data;
     const HANDLE find = ::FindFirstFileA(fileName, &data);
     if (find == INVALID_HANDLE_VALUE)
