@@ -75,7 +75,13 @@ bool ResolveFolder(const std::string& folder, std::string& hostFolder) {
     if (!posix::ResolvePath(folder.c_str(), resolved))
         return false;
     struct stat st {};
-    if (!resolved.exists || stat(resolved.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (!resolved.exists)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    // Only a folder that is not there is "path not found"; one that cannot be read says why.
+    if (stat(resolved.path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
+                                                   : posix::FailFromErrno();
+    if (!S_ISDIR(st.st_mode))
         return Fail(ERROR_PATH_NOT_FOUND);
     hostFolder = resolved.path;
     return true;
