@@ -1,15 +1,13 @@
 #include "dos_path.h"
 #include "drives.h"
 #include "last_error.h"
-#include "name_fold.h"
+#include "name_index.h"
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <string_view>
 #include <unistd.h>
-#include <vector>
 
 namespace posix {
 
@@ -31,33 +29,35 @@ std::string CurrentHostFolder() {
 }
 
 // Windows drops trailing dots and blanks from every name of a path.
-std::string TrimName(std::string name) {
+std::string_view TrimName(std::string_view name) {
     while (!name.empty() && (name.back() == '.' || name.back() == ' ') && name != "." &&
            name != "..")
-        name.pop_back();
+        name.remove_suffix(1);
     return name;
 }
 
-// Splits the path after its root into names, folding "." and ".." away as Windows does.
-void AppendNames(const std::string& rest, std::vector<std::string>& names) {
+// Appends the names of the path after its root to the host path, folding "." and ".." away
+// as Windows does; ".." never climbs above the root.
+void AppendNames(std::string_view rest, size_t rootLength, std::string& host) {
     size_t start = 0;
     while (start <= rest.size()) {
         size_t end = rest.find('\\', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = rest.size();
-        std::string name = TrimName(rest.substr(start, end - start));
+        const std::string_view name = TrimName(rest.substr(start, end - start));
         if (name == "..") {
-            if (!names.empty())
-                names.pop_back();
+            if (host.size() > rootLength)
+                host.resize(host.rfind('/'));
         } else if (!name.empty() && name != ".") {
-            names.push_back(name);
+            host += '/';
+            host += name;
         }
         start = end + 1;
     }
 }
 
-// Splits a Windows path into the host folder of its root and the names below it.
-bool SplitRoot(std::string path, std::string& root, std::vector<std::string>& names) {
+// Turns a Windows path into the host folder of its root followed by the names below it.
+bool SplitRoot(std::string path, std::string& host, size_t& rootLength) {
     for (char& c : path)
         c = c == '/' ? '\\' : c;
     if (path.rfind("\\\\?\\", 0) == 0)
@@ -68,45 +68,39 @@ bool SplitRoot(std::string path, std::string& root, std::vector<std::string>& na
         const Drive* drive = FindDrive(path[0]);
         if (!drive)
             return Fail(ERROR_PATH_NOT_FOUND);
-        root = drive->root;
-        AppendNames(path.substr(2), names);
+        host = drive->root;
+        rootLength = host.size();
+        AppendNames(std::string_view(path).substr(2), rootLength, host);
         return TRUE;
     }
+    // A current folder on no drive gives relative paths nothing to stand on.
     const std::string current = DosPathFromHost(CurrentHostFolder());
+    if (current.empty())
+        return Fail(ERROR_PATH_NOT_FOUND);
     if (!path.empty() && path[0] == '\\')
-        return SplitRoot(current.substr(0, 2) + path, root, names);
-    return SplitRoot(current + "\\" + path, root, names);
+        return SplitRoot(current.substr(0, 2) + path, host, rootLength);
+    return SplitRoot(current + "\\" + path, host, rootLength);
 }
 
-// Finds the name in the folder without regard to case; returns the name as it is on disk.
-bool FindNameIgnoringCase(const std::string& folder, const std::string& name, std::string& found) {
-    DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
-    if (!dir)
-        return false;
-    const std::u16string wanted = FoldName(name);
-    bool match = false;
-    while (const dirent* entry = readdir(dir)) {
-        if (FoldName(entry->d_name) == wanted) {
-            found = entry->d_name;
-            match = true;
-            break;
-        }
-    }
-    closedir(dir);
-    return match;
-}
-
-// Walks the names one by one, where the whole path was not found as given.
-bool WalkNames(const std::string& root, const std::vector<std::string>& names, HostPath& out) {
-    std::string current = root;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const bool last = i + 1 == names.size();
-        std::string candidate = current + "/" + names[i];
+// Walks the names one by one, where the path was not found as given.
+bool WalkNames(const std::string& host, size_t rootLength, HostPath& out) {
+    std::string current = host.substr(0, rootLength);
+    for (size_t start = rootLength + 1; start <= host.size();) {
+        size_t end = host.find('/', start);
+        if (end == std::string::npos)
+            end = host.size();
+        const std::string name = host.substr(start, end - start);
+        const bool last = end == host.size();
+        start = end + 1;
+        std::string candidate = current + "/" + name;
         if (lstat(candidate.c_str(), &out.st) != 0) {
             if (errno != ENOENT)
                 return Fail(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno));
             std::string onDisk;
-            if (FindNameIgnoringCase(current, names[i], onDisk)) {
+            const NameLookup lookup = FindNameIgnoringCase(current, name, onDisk);
+            if (lookup == NameLookup::Failed)
+                return FailFromErrno();
+            if (lookup == NameLookup::Found) {
                 candidate = current + "/" + onDisk;
                 if (lstat(candidate.c_str(), &out.st) != 0)
                     return FailFromErrno();
@@ -118,11 +112,41 @@ bool WalkNames(const std::string& root, const std::vector<std::string>& names, H
                 return Fail(ERROR_PATH_NOT_FOUND);
             }
         }
-        current = candidate;
+        current = std::move(candidate);
     }
     out.path = current.empty() ? "/" : current;
     out.exists = true;
     return TRUE;
+}
+
+// Settles a missing last name in one step where its folder is there as spelled, which is what
+// a new file's path looks like; anything else takes the walk.
+bool ResolveMissingLeaf(const std::string& host, size_t rootLength, HostPath& out) {
+    const size_t slash = host.rfind('/');
+    if (slash < rootLength)
+        return false;
+    const std::string folder = host.substr(0, slash);
+    struct stat folderStat {};
+    if (stat(folder.empty() ? "/" : folder.c_str(), &folderStat) != 0 ||
+        !S_ISDIR(folderStat.st_mode))
+        return false;
+    std::string onDisk;
+    const NameLookup lookup =
+        FindNameIgnoringCase(folder, folderStat, host.substr(slash + 1), onDisk);
+    if (lookup == NameLookup::Failed)
+        return false; // the walk looks again and reports the error
+    if (lookup == NameLookup::Absent) {
+        out.path = host;
+        out.exists = false;
+        return true;
+    }
+    out.path = folder + "/" + onDisk;
+    if (lstat(out.path.c_str(), &out.st) == 0) {
+        out.exists = true;
+        return true;
+    }
+    out.path.clear(); // vanished meanwhile: the walk reports it as it always has
+    return false;
 }
 
 } // namespace
@@ -134,24 +158,21 @@ bool ResolvePath(LPCSTR dosPath, HostPath& out) {
     // The "A" calls of Windows take at most MAX_PATH characters with the terminator.
     if (strnlen(dosPath, MAX_PATH) >= MAX_PATH)
         return Fail(ERROR_FILENAME_EXCED_RANGE);
-    std::string root;
-    std::vector<std::string> names;
-    if (!SplitRoot(dosPath, root, names))
+    std::string host;
+    size_t rootLength = 0;
+    if (!SplitRoot(dosPath, host, rootLength))
         return false;
-    std::string whole = root;
-    for (const std::string& name : names)
-        whole += "/" + name;
-    if (whole.empty())
-        whole = "/";
     // Most paths are spelled as they are on disk: one lstat settles them.
-    if (lstat(whole.c_str(), &out.st) == 0) {
-        out.path = whole;
+    if (lstat(host.empty() ? "/" : host.c_str(), &out.st) == 0) {
+        out.path = host.empty() ? std::string("/") : std::move(host);
         out.exists = true;
         return true;
     }
-    if (names.empty())
+    if (host.size() == rootLength)
         return FailFromErrno();
-    return WalkNames(root, names, out);
+    if (errno == ENOENT && ResolveMissingLeaf(host, rootLength, out))
+        return true;
+    return WalkNames(host, rootLength, out);
 }
 
 std::string DosPathFromHost(const std::string& hostPath) {

@@ -58,6 +58,10 @@ const std::vector<Drive>& PrefixDrives() {
     static std::string s_prefix;
     static std::vector<Drive> s_drives;
     static bool s_loaded = false;
+    // Every path a call takes asks for the drives: an unchanged $WINEPREFIX answers at once.
+    const char* variable = std::getenv("WINEPREFIX");
+    if (s_loaded && variable && *variable && s_prefix == variable)
+        return s_drives;
     const std::string prefix = WinePrefix();
     if (!s_loaded || prefix != s_prefix) {
         s_drives = ReadDrives(prefix);

@@ -1,5 +1,7 @@
 #include "name_fold.h"
 
+#include <algorithm>
+
 namespace posix {
 
 namespace {
@@ -71,6 +73,65 @@ char16_t UpcaseUnit(char16_t c) {
     return c;
 }
 
+// Hands out the upper-cased UTF-16 units of a UTF-8 name one by one, exactly as FoldName
+// spells them, so that comparisons need no allocation.
+class FoldedUnits {
+  public:
+    explicit FoldedUnits(std::string_view text) : text_(text) {}
+
+    // False once the name is used up.
+    bool Next(char16_t& unit) {
+        if (pendingLow_ != 0) {
+            unit = pendingLow_;
+            pendingLow_ = 0;
+            return true;
+        }
+        if (next_ >= text_.size())
+            return false;
+        const char32_t cp = DecodeOne(text_, next_);
+        if (cp >= 0x10000) {
+            unit = UpcaseUnit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            pendingLow_ = UpcaseUnit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            unit = UpcaseUnit(static_cast<char16_t>(cp));
+        }
+        return true;
+    }
+
+  private:
+    std::string_view text_;
+    size_t next_ = 0;
+    char16_t pendingLow_ = 0; // a low surrogate is never 0
+};
+
+char16_t UpcaseAscii(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? c - 0x20 : c;
+}
+
+// Compares the folded forms of two names: negative, zero or positive, as u16string does.
+int CompareFolded(std::string_view a, std::string_view b) {
+    // Listings sort thousands of plain ASCII names: those bytes need no decoding.
+    size_t same = 0;
+    for (const size_t common = std::min(a.size(), b.size()); same < common; ++same) {
+        const auto x = static_cast<unsigned char>(a[same]);
+        const auto y = static_cast<unsigned char>(b[same]);
+        if ((x | y) >= 0x80)
+            break;
+        if (x != y && UpcaseAscii(x) != UpcaseAscii(y))
+            return UpcaseAscii(x) < UpcaseAscii(y) ? -1 : 1;
+    }
+    FoldedUnits left(a.substr(same)), right(b.substr(same));
+    for (;;) {
+        char16_t x = 0, y = 0;
+        const bool moreLeft = left.Next(x);
+        const bool moreRight = right.Next(y);
+        if (!moreLeft || !moreRight)
+            return moreLeft ? 1 : moreRight ? -1 : 0;
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+}
+
 } // namespace
 
 std::u16string Utf16FromUtf8(std::string_view utf8) {
@@ -96,11 +157,19 @@ std::u16string FoldName(std::string_view utf8) {
 }
 
 bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
-    return FoldName(a) == FoldName(b);
+    return CompareFolded(a, b) == 0;
 }
 
 bool NameSortsBefore(std::string_view a, std::string_view b) {
-    return FoldName(a) < FoldName(b);
+    return CompareFolded(a, b) < 0;
+}
+
+uint64_t FoldedNameHash(std::string_view utf8) {
+    uint64_t hash = 0xCBF29CE484222325ULL; // FNV-1a over the folded units
+    FoldedUnits units(utf8);
+    for (char16_t unit = 0; units.Next(unit);)
+        hash = (hash ^ unit) * 0x100000001B3ULL;
+    return hash;
 }
 
 bool HasWildcard(std::string_view mask) {
@@ -131,12 +200,28 @@ bool MatchFolded(const std::u16string& name, const std::u16string& mask) {
     return m == mask.size();
 }
 
+// Folds into a buffer that keeps its storage, since a listing folds every name of a folder.
+void FoldInto(std::string_view utf8, std::u16string& out) {
+    out.clear();
+    FoldedUnits units(utf8);
+    for (char16_t unit = 0; units.Next(unit);)
+        out.push_back(unit);
+}
+
 } // namespace
 
 bool MatchesWildcard(std::string_view name, std::string_view mask) {
     if (mask == "*.*" || mask == "*")
         return true;
-    return MatchFolded(FoldName(name), FoldName(mask));
+    // A listing matches every name against one mask: it is folded once, not once per name.
+    thread_local std::string lastMask;
+    thread_local std::u16string foldedMask, foldedName;
+    if (foldedMask.empty() || mask != lastMask) {
+        lastMask.assign(mask);
+        FoldInto(mask, foldedMask);
+    }
+    FoldInto(name, foldedName);
+    return MatchFolded(foldedName, foldedMask);
 }
 
 } // namespace posix

@@ -2,6 +2,7 @@
 #ifndef DLLINSTALL_POSIX_NAME_FOLD_H
 #define DLLINSTALL_POSIX_NAME_FOLD_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
 
 // The order NTFS lists a folder in: ordinal comparison of the upper-cased UTF-16 names.
 bool NameSortsBefore(std::string_view a, std::string_view b);
+
+// A hash of the upper-case form: names equal without regard to case hash alike.
+uint64_t FoldedNameHash(std::string_view utf8);
 
 // Matches "*" and "?" against a name without regard to case; "*.*" matches every name.
 bool MatchesWildcard(std::string_view name, std::string_view mask);
