@@ -48,9 +48,11 @@ put v2.5.0.0 "$product/LIB/UI.dll"
 put v1.2.3.4 "$product/LIB/Zip.dll"
 echo "Sample DLLs, readme included, are only copied if they end in .dll" >"$product/LIB/readme.txt"
 
-echo "== Running WINEPREFIX=$prefix $product/dllinstall"
+# DLLINSTALL_RUNNER runs the tool under another program, such as valgrind.
+runner=(${DLLINSTALL_RUNNER:-})
+echo "== Running WINEPREFIX=$prefix ${runner[*]} $product/dllinstall"
 status=0
-WINEPREFIX=$prefix "$product/dllinstall" || status=$?
+WINEPREFIX=$prefix "${runner[@]}" "$product/dllinstall" || status=$?
 echo "== Exit status: $status"
 echo "== $product/InstallLog_DLL.txt (^M is the CR of each CR LF)"
 if [ -f "$product/InstallLog_DLL.txt" ]; then cat -A "$product/InstallLog_DLL.txt"; else echo "(none)"; fi
@@ -61,3 +63,5 @@ for dll in "$system"/*; do
     version=$(strings -el "$dll" | awk 'found { print; exit } /^ProductVersion$/ { found = 1 }')
     printf '%-14s %s\n' "$(basename "$dll")" "${version:-(no version)}"
 done
+# The exit status is the tool's own, so that a run under a checker can fail the caller.
+exit "$status"

@@ -14,6 +14,13 @@ cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/linux -j "$jobs"
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
+echo "== One full sample run under Valgrind"
+DLLINSTALL_RUNNER="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite" \
+    scripts/sample.sh build/linux >/dev/null
+
+echo "== A short fuzzing run of the version reader"
+fuzz/build.sh build/fuzz run 60 2>&1 | tail -n 3
+
 echo "== The same suite under AddressSanitizer and UndefinedBehaviorSanitizer (Linux build)"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDLLINSTALL_SANITIZE=ON \
     -DDLLINSTALL_WINDOWS_BUILD=OFF >/dev/null
