@@ -29,6 +29,6 @@ echo "built $out/version_fuzz"
 
 if [ "${2:-}" = run ]; then
     mkdir -p "$out/corpus"
-    "$out/version_fuzz" -max_total_time="${3:-600}" -max_len=65536 -jobs=1 -print_final_stats=1 \
+    "$out/version_fuzz" -max_total_time="${3:-600}" -max_len=65536 -print_final_stats=1 \
         "$out/corpus" "$root/fuzz/corpus/version"
 fi
