@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/mman.h>
@@ -65,7 +66,15 @@ std::string ReadAll(int fd) {
     if (nothing < 0 || dup2(nothing, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(folder) != 0)
         _exit(126);
-    execve(program, argv, envp);
+    // Another worker's child, forked while this copy of the tool was being written, may still
+    // hold it open for writing: exec then fails with ETXTBSY until that child has gone.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        execve(program, argv, envp);
+        if (errno != ETXTBSY)
+            break;
+        const timespec pause{0, 10 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
     _exit(127);
 }
 
