@@ -94,6 +94,17 @@ TEST_F(LookupTest, ALongRunOfChangesKeepsEveryNameFindable) {
     EXPECT_EQ(OnDisk("C:\\windows\\system32\\.~lib5.TMP"), "");
 }
 
+TEST_F(LookupTest, ANameBelowADanglingLinkIsOnAMissingPath) {
+    fs::create_symlink(root / "nowhere", system32 / "gone");
+    posix::HostPath resolved;
+    for (const char* path :
+         {"C:\\windows\\system32\\gone\\x.dll", "C:\\windows\\system32\\GONE\\x.dll"}) {
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(posix::ResolvePath(path, resolved)) << path;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND)) << path;
+    }
+}
+
 TEST_F(LookupTest, ARelativePathFailsWhereTheCurrentFolderIsOnNoDrive) {
     fs::create_directories(prefix / "dosdevices");
     fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");

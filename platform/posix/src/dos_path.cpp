@@ -98,8 +98,11 @@ bool WalkNames(const std::string& host, size_t rootLength, HostPath& out) {
                 return Fail(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno));
             std::string onDisk;
             const NameLookup lookup = FindNameIgnoringCase(current, name, onDisk);
+            // A folder that is gone (a dangling link) or is no folder is a missing path; one
+            // that cannot be read says why.
             if (lookup == NameLookup::Failed)
-                return FailFromErrno();
+                return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
+                                                           : FailFromErrno();
             if (lookup == NameLookup::Found) {
                 candidate = current + "/" + onDisk;
                 if (lstat(candidate.c_str(), &out.st) != 0)
