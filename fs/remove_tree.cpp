@@ -28,7 +28,8 @@ bool EndedNormally(DWORD error) {
 DWORD RemoveFolderTree(CString path) {
     if (path.IsEmpty() || !PathIsDirectoryA(path) || PathIsRelativeA(path))
         return ERROR_SUCCESS;
-    if (GetFileAttributesA(path) & FILE_ATTRIBUTE_REPARSE_POINT)
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return ErrorUnless(RemoveDirectoryA(path));
     DWORD firstError = ERROR_SUCCESS;
     CFileFind finder;

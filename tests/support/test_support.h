@@ -42,6 +42,16 @@ class ScopedPrefix {
 // Makes <prefix>/drive_c/windows/system32 (optionally) and returns the prefix folder.
 fs::path MakePrefix(const fs::path& prefix, bool withSystemFolder = true);
 
+// A temporary folder holding a prefix with a system folder, set as $WINEPREFIX for its life;
+// test fixtures inherit it.
+struct PrefixFolders {
+    TempFolder rootFolder;
+    fs::path root = rootFolder.path();
+    fs::path prefix = MakePrefix(root / "prefix");
+    ScopedPrefix scoped{prefix};
+    fs::path system32 = prefix / "drive_c" / "windows" / "system32";
+};
+
 std::string ReadBytes(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::string& bytes);
 

@@ -11,14 +11,8 @@ namespace {
 
 using namespace testing_support;
 
-class LookupTest : public ::testing::Test {
+class LookupTest : public ::testing::Test, protected PrefixFolders {
   protected:
-    TempFolder rootFolder;
-    fs::path root = rootFolder.path();
-    fs::path prefix = MakePrefix(root / "prefix");
-    ScopedPrefix scoped{prefix};
-    fs::path system32 = prefix / "drive_c" / "windows" / "system32";
-
     // The on-disk name the path resolves to, or "" when it names nothing.
     std::string OnDisk(const std::string& dosPath) {
         posix::HostPath resolved;

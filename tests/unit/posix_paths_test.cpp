@@ -16,14 +16,7 @@ namespace {
 
 using namespace testing_support;
 
-class PrefixTest : public ::testing::Test {
-  protected:
-    TempFolder rootFolder;
-    fs::path root = rootFolder.path();
-    fs::path prefix = MakePrefix(root / "prefix");
-    ScopedPrefix scoped{prefix};
-    fs::path system32 = prefix / "drive_c" / "windows" / "system32";
-};
+class PrefixTest : public ::testing::Test, protected PrefixFolders {};
 
 TEST_F(PrefixTest, WithoutDosDevicesDriveCIsDriveCAndZIsTheHostRoot) {
     posix::HostPath resolved;
