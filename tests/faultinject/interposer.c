@@ -68,6 +68,16 @@ static Target FdTarget(int fd) {
 static Target NoTarget(void) {
     return (Target){NULL, -1};
 }
+// A path relative to a folder descriptor names the same file as the folder's path joined to it.
+static Target AtTarget(int dirFd, const char* path) {
+    if (!path || path[0] == '/' || dirFd == AT_FDCWD)
+        return PathTarget(path);
+    return (Target){path, dirFd};
+}
+// fstatat and its kin act as lstat when told not to follow a link.
+static const char* StatFamily(int flags) {
+    return (flags & AT_SYMLINK_NOFOLLOW) ? "lstat" : "stat";
+}
 static Target DirTarget(DIR* dir) {
     return dir ? FdTarget(dirfd(dir)) : NoTarget();
 }
@@ -83,7 +93,7 @@ static int (*g_realOpen)(const char*, int, ...);
 static int (*g_realClose)(int);
 
 static const char* Describe(Target target, char* buffer, size_t size) {
-    if (target.path)
+    if (target.path && target.fd < 0)
         return target.path;
     if (target.fd < 0 || !g_realReadlink)
         return "";
@@ -95,6 +105,10 @@ static const char* Describe(Target target, char* buffer, size_t size) {
     char* last = strrchr(buffer, '/');
     if (last && last[1] == '#' && strstr(last, " (deleted)"))
         strcpy(last + 1, "(unnamed file)");
+    if (target.path) {
+        const size_t used = strlen(buffer);
+        snprintf(buffer + used, size - used, "/%s", target.path);
+    }
     return buffer;
 }
 

@@ -177,7 +177,60 @@ TEST_F(FilesTest, FindWithoutWildcardsGivesTheNameAsItIsOnDisk) {
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
     EXPECT_STREQ(data.cFileName, "Tarvik.dll");
     EXPECT_EQ(data.nFileSizeLow, 1u);
-    FindClose(find);
+    EXPECT_FAILS_WITH(FindNextFileA(find, &data), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(find));
+}
+
+TEST_F(FilesTest, FindWithoutWildcardsAnswersAsTheListingWould) {
+    fs::create_directory(dir / "Sub");
+    WriteBytes(dir / "Sub" / "x.dll", "xx");
+    MakeReadOnly(dir / "Sub" / "x.dll");
+    fs::create_symlink(dir / "Sub", dir / "folder-link");
+    fs::create_symlink(dir / "gone.dll", dir / "dangling.dll");
+    const auto findOne = [&](const std::string& dosPath, WIN32_FIND_DATAA& data) {
+        SetLastError(0xdeadbeef);
+        HANDLE find = FindFirstFileA(dosPath.c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE)
+            return false;
+        FindClose(find);
+        return true;
+    };
+    WIN32_FIND_DATAA data;
+    ASSERT_TRUE(findOne(Dos("sub\\X.DLL"), data));
+    EXPECT_STREQ(data.cFileName, "x.dll");
+    EXPECT_EQ(data.dwFileAttributes, DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY});
+    EXPECT_EQ(data.nFileSizeLow, 2u);
+    // Windows folds "Sub\." into "Sub" before it looks.
+    ASSERT_TRUE(findOne(Dos("sub\\."), data));
+    EXPECT_STREQ(data.cFileName, "Sub");
+    EXPECT_EQ(data.dwFileAttributes, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    ASSERT_TRUE(findOne(Dos("folder-link"), data));
+    EXPECT_EQ(data.dwFileAttributes,
+              DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT});
+    ASSERT_TRUE(findOne(Dos("dangling.dll"), data));
+    EXPECT_EQ(data.dwFileAttributes, DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT});
+    EXPECT_FALSE(findOne(Dos("sub\\none.dll"), data));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+    EXPECT_FALSE(findOne(Dos("none\\x.dll"), data));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+    EXPECT_FALSE(findOne(Dos("sub\\x.dll\\y.dll"), data));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+// The listing stats its entries in the folder it read, so an entry removed after the listing
+// is skipped and the rest still come.
+TEST_F(FilesTest, FindSkipsEntriesRemovedAfterTheListing) {
+    for (const char* name : {"a.dll", "b.dll", "c.dll"})
+        WriteBytes(dir / name, name);
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(Dos("*.dll").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cFileName, "a.dll");
+    fs::remove(dir / "b.dll");
+    ASSERT_TRUE(FindNextFileA(find, &data));
+    EXPECT_STREQ(data.cFileName, "c.dll");
+    EXPECT_FAILS_WITH(FindNextFileA(find, &data), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(find));
 }
 
 TEST_F(FilesTest, CreateFileHonoursDispositionsAndReadOnly) {

@@ -1,5 +1,6 @@
 // The version reader of the Linux build: GetProductVersion over real fixture DLLs, the three
 // version calls answering as Windows answers, and DLLs corrupted one field at a time.
+#include "image_source.h"
 #include "pe_layout.h"
 #include "test_support.h"
 #include "version/version.h"
@@ -11,6 +12,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <winver.h>
@@ -101,6 +103,37 @@ TEST_F(VersionTest, ReadsOnlyTheHeadersTheDirectoryAndTheTreeOfAHugeFile) {
     EXPECT_LT(after - before, 16 * 1024);
 }
 
+// The file is read a few pages at a time: every piece must still come out as the file holds it,
+// wherever it lies against the pages, and a file that shrank must not be read past its end.
+TEST(FileImageSourceTest, EveryPieceComesOutAsTheFileHoldsIt) {
+    TempFolder folder("image-source");
+    std::string bytes(100 * 1024 + 123, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    WriteBytes(folder.path() / "image", bytes);
+    const int fd = open((folder.path() / "image").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const posix::FileImageSource source(fd, bytes.size());
+    const struct {
+        uint64_t offset;
+        size_t length;
+    } pieces[] = {{0, 64},           {60, 248},     {4090, 12},  {8192, 0}, {5000, 4096},
+                  {4096, 16384},     {100, 40000},  {70000, 20}, {4, 4},    {bytes.size() - 7, 7},
+                  {bytes.size(), 0}, {12000, 9000}, {61, 100}};
+    std::vector<BYTE> out;
+    for (const auto& piece : pieces) {
+        ASSERT_EQ(source.Read(piece.offset, piece.length, out), DWORD{ERROR_SUCCESS})
+            << piece.offset << "+" << piece.length;
+        EXPECT_EQ(std::string(out.begin(), out.end()), bytes.substr(piece.offset, piece.length))
+            << piece.offset << "+" << piece.length;
+    }
+    EXPECT_EQ(source.Read(bytes.size() - 7, 8, out), DWORD{ERROR_BAD_FORMAT});
+    EXPECT_EQ(source.Read(UINT64_MAX - 2, 4, out), DWORD{ERROR_BAD_FORMAT});
+    ASSERT_EQ(ftruncate(fd, 50000), 0);
+    EXPECT_EQ(source.Read(90000, 16, out), DWORD{ERROR_BAD_FORMAT});
+    close(fd);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The three calls, with the last error as Windows leaves it.
 
@@ -157,6 +190,40 @@ TEST_F(VersionTest, SizeLeavesRoomBesideTheTreeAndTheBlockHoldsTheTreeAsInTheFil
     EXPECT_EQ(std::string(block.begin(), block.begin() + treeLength),
               image.substr(layout.data, treeLength));
     EXPECT_EQ(std::string(block.begin() + treeLength, block.begin() + treeLength + 4), "FE2X");
+}
+
+std::string ProductVersionIn(std::vector<BYTE>& block) {
+    return Query(block, "\\StringFileInfo\\040904b0\\ProductVersion").Text();
+}
+
+// The block call may take the tree the size call read, but never once the file has changed.
+TEST_F(VersionTest, TheBlockCallReadsAFileChangedSinceTheSizeCallAfresh) {
+    const std::string v1 = ReadBytes(Fixture("v1.0.0.0.dll"));
+    const std::string v2 = ReadBytes(Fixture("v2.0.0.0.dll"));
+    const std::string path = Place("lib.dll", v1);
+    const DWORD room = 4096;
+    ASSERT_GT(GetFileVersionInfoSizeA(path.c_str(), nullptr), 0u);
+    WriteBytes(folder_ / "new.dll", v2);
+    fs::rename(folder_ / "new.dll", folder_ / "lib.dll");
+    std::vector<BYTE> block(room);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, room, block.data()));
+    EXPECT_EQ(ProductVersionIn(block), "2.0.0.0");
+
+    // Rewritten in place: the same file, with a new time of its last change.
+    ASSERT_GT(GetFileVersionInfoSizeA(path.c_str(), nullptr), 0u);
+    WriteBytes(folder_ / "lib.dll", v1);
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (folder_ / "lib.dll").c_str(), past, 0), 0);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, room, block.data()));
+    EXPECT_EQ(ProductVersionIn(block), "1.0.0.0");
+
+    // The size of one file and then the block of another.
+    const std::string other = Place("other.dll", v2);
+    ASSERT_GT(GetFileVersionInfoSizeA(other.c_str(), nullptr), 0u);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, room, block.data()));
+    EXPECT_EQ(ProductVersionIn(block), "1.0.0.0");
+    ASSERT_TRUE(GetFileVersionInfoA(other.c_str(), 0, room, block.data()));
+    EXPECT_EQ(ProductVersionIn(block), "2.0.0.0");
 }
 
 TEST_F(VersionTest, FailuresNameTheirCause) {

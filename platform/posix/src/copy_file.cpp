@@ -21,8 +21,9 @@ bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BO
         return TRUE;
     if (failIfExists)
         return Fail(ERROR_FILE_EXISTS);
-    struct stat target {};
-    if (stat(dst.path.c_str(), &target) == 0) {
+    // Only a link needs a second look, at what it points to.
+    struct stat target = dst.st;
+    if (!S_ISLNK(dst.st.st_mode) || stat(dst.path.c_str(), &target) == 0) {
         if (S_ISDIR(target.st_mode))
             return Fail(ERROR_ACCESS_DENIED);
         // Copying a file onto itself would empty it; Windows refuses, the file being open.
@@ -56,9 +57,33 @@ bool CopyByReadWrite(int from, int to) {
     }
 }
 
-// The kernel copies: a reflink where the file system shares blocks, else copy_file_range.
-bool CopyContent(int from, int to) {
+// Whether a reflink from that device into that folder was refused before: most file systems
+// cannot share blocks, and asking again for every file would cost a call each time.
+bool& ReflinkRefused(dev_t fromDevice, const std::string& intoFolder) {
+    static dev_t s_device = 0;
+    static std::string s_folder;
+    static bool s_refused = false;
+    if (s_device != fromDevice || s_folder != intoFolder) {
+        s_device = fromDevice;
+        s_folder = intoFolder;
+        s_refused = false;
+    }
+    return s_refused;
+}
+
+bool TryReflink(int from, dev_t fromDevice, int to, const std::string& intoFolder) {
+    bool& refused = ReflinkRefused(fromDevice, intoFolder);
+    if (refused)
+        return false;
     if (ioctl(to, FICLONE, from) == 0)
+        return true;
+    refused = errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV || errno == EINVAL;
+    return false;
+}
+
+// The kernel copies: a reflink where the file system shares blocks, else copy_file_range.
+bool CopyContent(int from, dev_t fromDevice, int to, const std::string& intoFolder) {
+    if (TryReflink(from, fromDevice, to, intoFolder))
         return TRUE;
     for (bool first = true;; first = false) {
         const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
@@ -109,7 +134,8 @@ bool NameTemporary(int fd, const std::string& tempPath) {
 bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath,
                     std::string& tempPath) {
     tempPath = TemporaryNameFor(dstPath);
-    UniqueFd to(open(FolderOf(dstPath).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    const std::string folder = FolderOf(dstPath);
+    UniqueFd to(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     const bool anonymous = to.get() >= 0;
     if (!anonymous) {
         unlink(tempPath.c_str());
@@ -117,7 +143,8 @@ bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dst
         if (to.get() < 0)
             return posix::FailFromErrno();
     }
-    bool ok = CopyContent(from, to.get()) && CopyMetadata(to.get(), srcStat);
+    bool ok =
+        CopyContent(from, srcStat.st_dev, to.get(), folder) && CopyMetadata(to.get(), srcStat);
     bool named = !anonymous;
     if (ok && anonymous)
         named = ok = NameTemporary(to.get(), tempPath);

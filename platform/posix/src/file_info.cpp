@@ -1,6 +1,7 @@
 #include "file_info.h"
 
 #include <cstring>
+#include <fcntl.h>
 
 namespace posix {
 
@@ -23,45 +24,53 @@ bool IsReadOnlyMode(mode_t mode) {
 
 DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat) {
     struct stat target = linkStat;
+    if (S_ISLNK(linkStat.st_mode) && stat(hostPath.c_str(), &target) != 0)
+        target = linkStat; // a dangling link shows as a file
+    const size_t slash = hostPath.rfind('/');
+    return AttributesFrom(hostPath.c_str() + (slash == std::string::npos ? 0 : slash + 1), linkStat,
+                          target);
+}
+
+DWORD AttributesFrom(const char* name, const struct stat& linkStat, const struct stat& target) {
     DWORD attributes = 0;
-    if (S_ISLNK(linkStat.st_mode)) {
+    if (S_ISLNK(linkStat.st_mode))
         attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-        if (stat(hostPath.c_str(), &target) != 0)
-            target = linkStat; // a dangling link shows as a file
-    }
     if (S_ISDIR(target.st_mode))
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
     else
         attributes |= FILE_ATTRIBUTE_ARCHIVE;
     if (IsReadOnlyMode(target.st_mode) && !S_ISLNK(target.st_mode))
         attributes |= FILE_ATTRIBUTE_READONLY;
-    const size_t slash = hostPath.rfind('/');
-    const char* name = hostPath.c_str() + (slash == std::string::npos ? 0 : slash + 1);
     if (name[0] == '.' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0)
         attributes |= FILE_ATTRIBUTE_HIDDEN; // as Wine shows Unix dot files
     return attributes;
 }
 
-bool FillFindData(const std::string& hostFolder, const std::string& name, WIN32_FIND_DATAA& data) {
-    const std::string path = hostFolder + "/" + name;
+bool FillFindData(int folderFd, const std::string& name, WIN32_FIND_DATAA& data) {
+    // Relative to the folder that was listed: no path walk, and no other folder by mistake.
     struct stat linkStat {};
-    if (lstat(path.c_str(), &linkStat) != 0)
+    if (fstatat(folderFd, name.c_str(), &linkStat, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
-    struct stat st = linkStat;
-    if (S_ISLNK(linkStat.st_mode) && stat(path.c_str(), &st) != 0)
-        st = linkStat;
+    struct stat target = linkStat;
+    if (S_ISLNK(linkStat.st_mode) && fstatat(folderFd, name.c_str(), &target, 0) != 0)
+        target = linkStat;
+    FillFindDataFrom(name, linkStat, target, data);
+    return true;
+}
+
+void FillFindDataFrom(const std::string& name, const struct stat& linkStat,
+                      const struct stat& target, WIN32_FIND_DATAA& data) {
     memset(&data, 0, sizeof data);
-    data.dwFileAttributes = AttributesOf(path, linkStat);
-    data.ftCreationTime = FileTimeFrom(st.st_ctim);
-    data.ftLastAccessTime = FileTimeFrom(st.st_atim);
-    data.ftLastWriteTime = FileTimeFrom(st.st_mtim);
-    if (!S_ISDIR(st.st_mode)) {
-        data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
-        data.nFileSizeLow = static_cast<DWORD>(st.st_size);
+    data.dwFileAttributes = AttributesFrom(name.c_str(), linkStat, target);
+    data.ftCreationTime = FileTimeFrom(target.st_ctim);
+    data.ftLastAccessTime = FileTimeFrom(target.st_atim);
+    data.ftLastWriteTime = FileTimeFrom(target.st_mtim);
+    if (!S_ISDIR(target.st_mode)) {
+        data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(target.st_size) >> 32);
+        data.nFileSizeLow = static_cast<DWORD>(target.st_size);
     }
     // Host names are at most NAME_MAX (255) bytes, so they always fit with the terminator.
     strncpy(data.cFileName, name.c_str(), sizeof data.cFileName - 1);
-    return true;
 }
 
 } // namespace posix

@@ -13,11 +13,20 @@ namespace posix {
 // FILE_ATTRIBUTE_REPARSE_POINT.
 DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat);
 
+// The same from both records, for a caller that has already followed the link: target is the
+// link's target, or the link itself where it dangles.
+DWORD AttributesFrom(const char* name, const struct stat& linkStat, const struct stat& target);
+
 // True when Windows would call the file read-only: no write permission bit at all.
 bool IsReadOnlyMode(mode_t mode);
 
-// Fills the find data of one folder entry; false when it vanished since it was listed.
-bool FillFindData(const std::string& hostFolder, const std::string& name, WIN32_FIND_DATAA& data);
+// Fills the find data of one entry of the open folder; false with errno set by fstatat when it
+// cannot be read, ENOENT when it vanished since it was listed.
+bool FillFindData(int folderFd, const std::string& name, WIN32_FIND_DATAA& data);
+
+// Fills find data from records already taken, as AttributesFrom takes them.
+void FillFindDataFrom(const std::string& name, const struct stat& linkStat,
+                      const struct stat& target, WIN32_FIND_DATAA& data);
 
 } // namespace posix
 

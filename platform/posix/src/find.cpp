@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,11 +32,15 @@ bool DeliveredBefore(const std::string& a, const std::string& b) {
 }
 
 // Reads the whole folder at once, so that a read error shows before any entry is handed out.
-bool ListMatches(const std::string& hostFolder, const std::string& mask,
-                 std::vector<std::string>& names) {
-    DIR* dir = opendir(hostFolder.c_str());
-    if (!dir)
-        return posix::FailFromErrno();
+bool ListMatches(int folderFd, const std::string& mask, std::vector<std::string>& names) {
+    const int listingFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = listingFd >= 0 ? fdopendir(listingFd) : nullptr;
+    if (!dir) {
+        const DWORD error = posix::Win32ErrorFromErrno(errno);
+        if (listingFd >= 0)
+            close(listingFd);
+        return Fail(error);
+    }
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
@@ -55,9 +62,9 @@ bool ListMatches(const std::string& hostFolder, const std::string& mask,
 // the folder for fully seen and might delete what it never handled.
 BOOL DeliverNext(posix::FindObject& find, WIN32_FIND_DATAA& data) {
     while (find.next < find.names.size()) {
-        if (posix::FillFindData(find.hostFolder, find.names[find.next++], data))
+        if (posix::FillFindData(find.folderFd, find.names[find.next++], data))
             return TRUE;
-        if (errno != ENOENT) // FillFindData fails only where lstat did, with its errno
+        if (errno != ENOENT)
             return posix::FailFromErrno();
     }
     return Fail(ERROR_NO_MORE_FILES);
@@ -70,32 +77,52 @@ bool SplitPattern(const std::string& pattern, std::string& folder, std::string& 
     return !mask.empty();
 }
 
-bool ResolveFolder(const std::string& folder, std::string& hostFolder) {
+// Opens the folder to list. Only a folder that is not there is "path not found"; one that
+// cannot be read says why.
+bool OpenFolder(const std::string& folder, int& folderFd) {
     posix::HostPath resolved;
     if (!posix::ResolvePath(folder.c_str(), resolved))
         return false;
-    struct stat st {};
     if (!resolved.exists)
         return Fail(ERROR_PATH_NOT_FOUND);
-    // Only a folder that is not there is "path not found"; one that cannot be read says why.
-    if (stat(resolved.path.c_str(), &st) != 0)
+    folderFd = open(resolved.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
         return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                    : posix::FailFromErrno();
-    if (!S_ISDIR(st.st_mode))
-        return Fail(ERROR_PATH_NOT_FOUND);
-    hostFolder = resolved.path;
     return true;
 }
 
-// A mask without wildcards names one entry, which Windows finds without regard to case.
-bool FindExactName(const std::string& pattern, std::vector<std::string>& names) {
+// A mask without wildcards names one entry, which Windows finds without regard to case; one
+// lookup of the whole path settles it. As Windows folds "dir\." into "dir" before it looks, the
+// entry found is the one the folded path names.
+bool FindPlainName(const std::string& pattern, WIN32_FIND_DATAA& data) {
     posix::HostPath resolved;
     if (!posix::ResolvePath(pattern.c_str(), resolved))
         return false;
     if (!resolved.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
-    names.push_back(resolved.path.substr(resolved.path.rfind('/') + 1));
+    struct stat target = resolved.st;
+    if (S_ISLNK(resolved.st.st_mode) && stat(resolved.path.c_str(), &target) != 0)
+        target = resolved.st; // a dangling link shows as a file
+    const std::string name = resolved.path.substr(resolved.path.rfind('/') + 1);
+    posix::FillFindDataFrom(name, resolved.st, target, data);
     return true;
+}
+
+HANDLE FindFirstMatch(const std::string& folder, const std::string& mask, WIN32_FIND_DATAA& data) {
+    auto* find = new posix::FindObject();
+    const bool listed =
+        OpenFolder(folder, find->folderFd) && ListMatches(find->folderFd, mask, find->names);
+    if (listed && find->names.empty())
+        Fail(ERROR_FILE_NOT_FOUND);
+    if (!listed || find->names.empty() || !DeliverNext(*find, data)) {
+        const DWORD error =
+            GetLastError() == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : GetLastError();
+        delete find;
+        Fail(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    return posix::RegisterHandle(find);
 }
 
 } // namespace
@@ -110,20 +137,11 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
         Fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    auto* find = new posix::FindObject();
-    const bool listed = ResolveFolder(folder, find->hostFolder) &&
-                        (posix::HasWildcard(mask) ? ListMatches(find->hostFolder, mask, find->names)
-                                                  : FindExactName(lpFileName, find->names));
-    if (listed && find->names.empty())
-        Fail(ERROR_FILE_NOT_FOUND);
-    if (!listed || find->names.empty() || !DeliverNext(*find, *lpFindFileData)) {
-        const DWORD error =
-            GetLastError() == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : GetLastError();
-        delete find;
-        Fail(error);
+    if (posix::HasWildcard(mask))
+        return FindFirstMatch(folder, mask, *lpFindFileData);
+    if (!FindPlainName(lpFileName, *lpFindFileData))
         return INVALID_HANDLE_VALUE;
-    }
-    return posix::RegisterHandle(find);
+    return posix::RegisterHandle(new posix::FindObject()); // nothing more to deliver
 }
 
 BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {

@@ -1,6 +1,7 @@
 #include "handles.h"
 #include "last_error.h"
 
+#include <unistd.h>
 #include <unordered_set>
 
 namespace posix {
@@ -13,6 +14,11 @@ std::unordered_set<HandleObject*>& LiveHandles() {
 }
 
 } // namespace
+
+FindObject::~FindObject() {
+    if (folderFd >= 0)
+        close(folderFd);
+}
 
 HANDLE RegisterHandle(HandleObject* object) {
     LiveHandles().insert(object);

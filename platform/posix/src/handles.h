@@ -24,7 +24,8 @@ struct FileObject : HandleObject {
 
 struct FindObject : HandleObject {
     FindObject() : HandleObject(HandleKind::Find) {}
-    std::string hostFolder;
+    ~FindObject() override;
+    int folderFd = -1;              // the folder listed, open until the handle is closed
     std::vector<std::string> names; // in delivery order
     size_t next = 0;
 };

@@ -2,8 +2,10 @@
 #include "bounded_reader.h"
 #include "last_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 namespace posix {
@@ -15,7 +17,50 @@ DWORD ImageSource::Read(uint64_t offset, size_t length, std::vector<BYTE>& out) 
     return ReadInside(offset, out.data(), length);
 }
 
+namespace {
+
+constexpr uint64_t kPageSize = 4096;
+
+// A piece larger than this is read on its own rather than through a window.
+constexpr size_t kLargestWindow = 16 * 1024;
+
+} // namespace
+
+bool FileImageSource::Window::Holds(uint64_t from, size_t length) const {
+    return from >= offset && InBounds(from - offset, length, bytes.size());
+}
+
 DWORD FileImageSource::ReadInside(uint64_t offset, BYTE* into, size_t length) const {
+    for (const Window& window : windows_) {
+        if (window.Holds(offset, length)) {
+            if (length > 0)
+                memcpy(into, window.bytes.data() + (offset - window.offset), length);
+            return ERROR_SUCCESS;
+        }
+    }
+    const uint64_t start = offset & ~(kPageSize - 1);
+    const uint64_t end = std::min(size_, (offset + length + kPageSize - 1) & ~(kPageSize - 1));
+    if (end - start > kLargestWindow)
+        return ReadDirect(offset, into, length);
+    Window& window = windows_[nextToReplace_];
+    nextToReplace_ = (nextToReplace_ + 1) % std::size(windows_);
+    if (DWORD error = Fill(window, start, static_cast<size_t>(end - start)))
+        return error;
+    if (length > 0)
+        memcpy(into, window.bytes.data() + (offset - start), length);
+    return ERROR_SUCCESS;
+}
+
+DWORD FileImageSource::Fill(Window& window, uint64_t offset, size_t length) const {
+    window.bytes.resize(length);
+    window.offset = offset;
+    const DWORD error = ReadDirect(offset, window.bytes.data(), length);
+    if (error != ERROR_SUCCESS)
+        window.bytes.clear(); // holds nothing rather than a partial read
+    return error;
+}
+
+DWORD FileImageSource::ReadDirect(uint64_t offset, BYTE* into, size_t length) const {
     size_t done = 0;
     while (done < length) {
         const ssize_t n = pread(fd_, into + done, length - done, static_cast<off_t>(offset + done));

@@ -25,16 +25,29 @@ class ImageSource {
     virtual DWORD ReadInside(uint64_t offset, BYTE* into, size_t length) const = 0;
 };
 
-// An open file, read with pread() so that only the pieces asked for are ever read.
+// An open file, read with pread() a few pages at a time, so that only the pages around the
+// pieces asked for are ever read. The headers and the resource section are each asked for in
+// many small pieces; two windows of whole pages serve them with one read each.
 class FileImageSource : public ImageSource {
   public:
     FileImageSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
     uint64_t Size() const override { return size_; }
 
   private:
+    struct Window {
+        uint64_t offset = 0;
+        std::vector<BYTE> bytes;
+        bool Holds(uint64_t offset, size_t length) const;
+    };
+
     DWORD ReadInside(uint64_t offset, BYTE* into, size_t length) const override;
+    DWORD ReadDirect(uint64_t offset, BYTE* into, size_t length) const;
+    DWORD Fill(Window& window, uint64_t offset, size_t length) const;
+
     int fd_;
     uint64_t size_;
+    mutable Window windows_[2];
+    mutable size_t nextToReplace_ = 0;
 };
 
 class MemoryImageSource : public ImageSource {

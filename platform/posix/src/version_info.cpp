@@ -7,10 +7,67 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <winver.h>
 
 namespace {
+
+// The file whose version tree was read last, with what identifies its content: callers ask for
+// the size and then for the block, and the second call reads the file again only when it has
+// changed in between.
+struct ReadTree {
+    std::string hostPath;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{}, changed{};
+    std::vector<BYTE> tree;
+};
+
+ReadTree& LastReadTree() {
+    static ReadTree s_last;
+    return s_last;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool IsSameContent(const ReadTree& last, const posix::HostPath& host) {
+    const struct stat& st = host.st;
+    return S_ISREG(st.st_mode) && !last.hostPath.empty() && last.hostPath == host.path &&
+           last.device == st.st_dev && last.inode == st.st_ino && last.size == st.st_size &&
+           SameTime(last.modified, st.st_mtim) && SameTime(last.changed, st.st_ctim);
+}
+
+void Remember(const std::string& hostPath, const struct stat& st, const std::vector<BYTE>& tree) {
+    ReadTree& last = LastReadTree();
+    last.hostPath = hostPath;
+    last.device = st.st_dev;
+    last.inode = st.st_ino;
+    last.size = st.st_size;
+    last.modified = st.st_mtim;
+    last.changed = st.st_ctim;
+    last.tree = tree;
+}
+
+DWORD ReadTreeOf(const posix::HostPath& host, std::vector<BYTE>& tree) {
+    // O_NONBLOCK keeps a named pipe from holding the open up; it changes nothing for files.
+    posix::UniqueFd fd(open(host.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0)
+        return posix::Win32ErrorFromErrno(errno);
+    if (S_ISDIR(st.st_mode))
+        return ERROR_ACCESS_DENIED; // as Windows answers for opening a folder as a file
+    if (!S_ISREG(st.st_mode))
+        return ERROR_BAD_FORMAT;
+    const posix::FileImageSource source(fd.get(), static_cast<uint64_t>(st.st_size));
+    const DWORD error = posix::ReadVersionResource(source, tree);
+    if (error == ERROR_SUCCESS)
+        Remember(host.path, st, tree);
+    return error;
+}
 
 DWORD ReadVersionFile(LPCSTR fileName, std::vector<BYTE>& tree) {
     if (!fileName)
@@ -22,17 +79,15 @@ DWORD ReadVersionFile(LPCSTR fileName, std::vector<BYTE>& tree) {
         return GetLastError();
     if (!host.exists)
         return ERROR_FILE_NOT_FOUND;
-    // O_NONBLOCK keeps a named pipe from holding the open up; it changes nothing for files.
-    posix::UniqueFd fd(open(host.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat st {};
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0)
-        return posix::Win32ErrorFromErrno(errno);
-    if (S_ISDIR(st.st_mode))
-        return ERROR_ACCESS_DENIED; // as Windows answers for opening a folder as a file
-    if (!S_ISREG(st.st_mode))
-        return ERROR_BAD_FORMAT;
-    const posix::FileImageSource source(fd.get(), static_cast<uint64_t>(st.st_size));
-    return posix::ReadVersionResource(source, tree);
+    // The tree is handed on once, to the call that follows the size call.
+    ReadTree& last = LastReadTree();
+    const bool unchanged = IsSameContent(last, host);
+    last.hostPath.clear();
+    if (unchanged) {
+        tree = std::move(last.tree);
+        return ERROR_SUCCESS;
+    }
+    return ReadTreeOf(host, tree);
 }
 
 } // namespace
