@@ -135,6 +135,7 @@ TEST_F(FilesTest, CopyReplacesALinkInsteadOfWritingThroughIt) {
 TEST_F(FilesTest, FindListsInNtfsOrderWithDotsFirstAndWindowsAttributes) {
     WriteBytes(dir / "b.dll", "b");
     WriteBytes(dir / "A.DLL", "a");
+    WriteBytes(dir / "a.dll", "a"); // differs only in case: byte order settles it
     WriteBytes(dir / "c.txt", "c");
     fs::create_directory(dir / "sub.dll");
     fs::create_symlink(dir / "b.dll", dir / "link.dll");
@@ -147,14 +148,14 @@ TEST_F(FilesTest, FindListsInNtfsOrderWithDotsFirstAndWindowsAttributes) {
         seen.emplace_back(data.cFileName, data.dwFileAttributes);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
     EXPECT_TRUE(FindClose(find));
-    ASSERT_EQ(seen.size(), 7u);
-    const char* order[] = {".", "..", "A.DLL", "b.dll", "c.txt", "link.dll", "sub.dll"};
+    ASSERT_EQ(seen.size(), 8u);
+    const char* order[] = {".", "..", "A.DLL", "a.dll", "b.dll", "c.txt", "link.dll", "sub.dll"};
     for (size_t i = 0; i < seen.size(); ++i)
         EXPECT_EQ(seen[i].first, order[i]);
-    EXPECT_TRUE(seen[3].second & FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(seen[5].second & FILE_ATTRIBUTE_REPARSE_POINT);
-    EXPECT_FALSE(seen[5].second & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(seen[6].second & FILE_ATTRIBUTE_DIRECTORY,
+    EXPECT_TRUE(seen[4].second & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(seen[6].second & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_FALSE(seen[6].second & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(seen[7].second & FILE_ATTRIBUTE_DIRECTORY,
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 

@@ -114,12 +114,15 @@ TEST(ModuleFileName, CutOffPathReportsInsufficientBufferAsWindowsDoes) {
 }
 
 TEST(NameOrder, ListsLikeNtfsByUpperCasedUtf16) {
-    std::vector<std::string> names = {"b.dll", "A.dll", "_x.dll", "a1.dll",
-                                      "Z.dll", "é.dll", "1.dll",  "~.dll"};
-    std::sort(names.begin(), names.end(), posix::NameSortsBefore);
-    // '_' (0x5F) sorts after the letters once they are upper case; 'é' goes to 'É' (0xC9).
-    const std::vector<std::string> expected = {"1.dll", "A.dll",  "a1.dll", "b.dll",
-                                               "Z.dll", "_x.dll", "~.dll",  "é.dll"};
+    std::vector<std::string> names = {"b.dll", "A.dll", "_x.dll", "a1.dll", "Z.dll",
+                                      "é.dll", "1.dll", "~.dll",  "｡.dll",  "😀.dll"};
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return posix::NameSortKey(a) < posix::NameSortKey(b);
+    });
+    // '_' (0x5F) sorts after the letters once they are upper case; 'é' goes to 'É' (0xC9). The
+    // emoji's surrogate pair (0xD83D...) comes before U+FF61: UTF-16 order, not code points.
+    const std::vector<std::string> expected = {"1.dll",  "A.dll", "a1.dll", "b.dll", "Z.dll",
+                                               "_x.dll", "~.dll", "é.dll",  "😀.dll", "｡.dll"};
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(posix::NamesEqualIgnoringCase("ünïcode.DLL", "ÜNÏCODE.dll"));
     EXPECT_TRUE(posix::NamesEqualIgnoringCase("Ωμέγα.dll", "ΩΜΈΓΑ.DLL"));

@@ -10,25 +10,39 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
 
 using posix::Fail;
 
-bool IsDots(const std::string& name) {
-    return name == "." || name == "..";
-}
-
 // "." and ".." come first, as NTFS delivers them; the rest sort by upper-cased name. Names that
 // differ only in case, which only a case-sensitive host folder can hold, go in byte order, so
-// that the order never depends on how the host lists the folder.
-bool DeliveredBefore(const std::string& a, const std::string& b) {
-    if (IsDots(a) || IsDots(b))
-        return IsDots(a) && (!IsDots(b) || a.size() < b.size());
-    if (posix::NameSortsBefore(a, b))
-        return true;
-    return !posix::NameSortsBefore(b, a) && a < b;
+// that the order never depends on how the host lists the folder. Each name is folded once, not
+// at every comparison.
+void SortForDelivery(std::vector<std::string>& names) {
+    struct Keyed {
+        int rank; // 0 for ".", 1 for "..", 2 for every other name
+        std::string key;
+    };
+    std::vector<Keyed> keyed(names.size());
+    std::vector<size_t> order(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        keyed[i].rank = name == "." ? 0 : name == ".." ? 1 : 2;
+        if (keyed[i].rank == 2)
+            keyed[i].key = posix::NameSortKey(name);
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::tie(keyed[a].rank, keyed[a].key, names[a]) <
+               std::tie(keyed[b].rank, keyed[b].key, names[b]);
+    });
+    std::vector<std::string> sorted(names.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        sorted[i] = std::move(names[order[i]]);
+    names = std::move(sorted);
 }
 
 // Reads the whole folder at once, so that a read error shows before any entry is handed out.
@@ -53,7 +67,7 @@ bool ListMatches(int folderFd, const std::string& mask, std::vector<std::string>
     closedir(dir);
     if (readError != 0)
         return Fail(posix::Win32ErrorFromErrno(readError));
-    std::sort(names.begin(), names.end(), DeliveredBefore);
+    SortForDelivery(names);
     return TRUE;
 }
 

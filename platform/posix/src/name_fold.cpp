@@ -160,8 +160,14 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
     return CompareFolded(a, b) == 0;
 }
 
-bool NameSortsBefore(std::string_view a, std::string_view b) {
-    return CompareFolded(a, b) < 0;
+std::string NameSortKey(std::string_view utf8) {
+    const std::u16string folded = FoldName(utf8);
+    std::string key(folded.size() * 2, '\0');
+    for (size_t i = 0; i < folded.size(); ++i) {
+        key[2 * i] = static_cast<char>(folded[i] >> 8);
+        key[2 * i + 1] = static_cast<char>(folded[i] & 0xFF);
+    }
+    return key;
 }
 
 uint64_t FoldedNameHash(std::string_view utf8) {

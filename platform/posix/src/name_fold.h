@@ -17,8 +17,9 @@ std::u16string FoldName(std::string_view utf8);
 
 bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
 
-// The order NTFS lists a folder in: ordinal comparison of the upper-cased UTF-16 names.
-bool NameSortsBefore(std::string_view a, std::string_view b);
+// The key of the order NTFS lists a folder in: the upper-cased UTF-16 name as big-endian byte
+// pairs, so that keys compared byte by byte order the names as NTFS compares them.
+std::string NameSortKey(std::string_view utf8);
 
 // A hash of the upper-case form: names equal without regard to case hash alike.
 uint64_t FoldedNameHash(std::string_view utf8);
