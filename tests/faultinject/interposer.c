@@ -72,6 +72,8 @@ static Target NoTarget(void) {
 static Target AtTarget(int dirFd, const char* path) {
     if (!path || path[0] == '/' || dirFd == AT_FDCWD)
         return PathTarget(path);
+    if (path[0] == '\0') // AT_EMPTY_PATH: the descriptor's own file
+        return FdTarget(dirFd);
     return (Target){path, dirFd};
 }
 // fstatat and its kin act as lstat when told not to follow a link.

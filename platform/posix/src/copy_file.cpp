@@ -117,12 +117,30 @@ std::string TemporaryNameFor(const std::string& path) {
     return path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".dllinstall";
 }
 
+// Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
+// refuse that without privileges, and then the descriptor's /proc name serves, which costs a
+// walk through /proc every time.
+int LinkAnonymous(int fd, const std::string& path) {
+    static bool s_descriptorRefused = false;
+    if (!s_descriptorRefused) {
+        if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return -1;
+    }
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    const int result =
+        linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    if (result == 0)
+        s_descriptorRefused = true;
+    return result;
+}
+
 // Gives the finished anonymous file a name beside the destination, replacing a stale one
 // that a killed run may have left.
 bool NameTemporary(int fd, const std::string& tempPath) {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, tempPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        if (LinkAnonymous(fd, tempPath) == 0)
             return TRUE;
         if (errno != EEXIST || unlink(tempPath.c_str()) != 0)
             break;

@@ -21,20 +21,17 @@ namespace {
 
 constexpr uint64_t kPageSize = 4096;
 
-// A piece larger than this is read on its own rather than through a window.
-constexpr size_t kLargestWindow = 16 * 1024;
-
 } // namespace
 
-bool FileImageSource::Window::Holds(uint64_t from, size_t length) const {
-    return from >= offset && InBounds(from - offset, length, bytes.size());
+bool FileImageSource::Window::Holds(uint64_t from, size_t count) const {
+    return from >= offset && InBounds(from - offset, count, filled);
 }
 
 DWORD FileImageSource::ReadInside(uint64_t offset, BYTE* into, size_t length) const {
     for (const Window& window : windows_) {
         if (window.Holds(offset, length)) {
             if (length > 0)
-                memcpy(into, window.bytes.data() + (offset - window.offset), length);
+                memcpy(into, window.bytes + (offset - window.offset), length);
             return ERROR_SUCCESS;
         }
     }
@@ -47,16 +44,15 @@ DWORD FileImageSource::ReadInside(uint64_t offset, BYTE* into, size_t length) co
     if (DWORD error = Fill(window, start, static_cast<size_t>(end - start)))
         return error;
     if (length > 0)
-        memcpy(into, window.bytes.data() + (offset - start), length);
+        memcpy(into, window.bytes + (offset - start), length);
     return ERROR_SUCCESS;
 }
 
 DWORD FileImageSource::Fill(Window& window, uint64_t offset, size_t length) const {
-    window.bytes.resize(length);
     window.offset = offset;
-    const DWORD error = ReadDirect(offset, window.bytes.data(), length);
-    if (error != ERROR_SUCCESS)
-        window.bytes.clear(); // holds nothing rather than a partial read
+    const DWORD error = ReadDirect(offset, window.bytes, length);
+    // A window holds nothing rather than a partial read.
+    window.filled = error == ERROR_SUCCESS ? length : 0;
     return error;
 }
 

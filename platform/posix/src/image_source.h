@@ -33,11 +33,15 @@ class FileImageSource : public ImageSource {
     FileImageSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
     uint64_t Size() const override { return size_; }
 
+    // A piece larger than this is read on its own rather than through a window.
+    static constexpr size_t kLargestWindow = 16 * 1024;
+
   private:
     struct Window {
         uint64_t offset = 0;
-        std::vector<BYTE> bytes;
-        bool Holds(uint64_t offset, size_t length) const;
+        size_t filled = 0;
+        BYTE bytes[kLargestWindow];
+        bool Holds(uint64_t from, size_t count) const;
     };
 
     DWORD ReadInside(uint64_t offset, BYTE* into, size_t length) const override;

@@ -73,37 +73,6 @@ char16_t UpcaseUnit(char16_t c) {
     return c;
 }
 
-// Hands out the upper-cased UTF-16 units of a UTF-8 name one by one, exactly as FoldName
-// spells them, so that comparisons need no allocation.
-class FoldedUnits {
-  public:
-    explicit FoldedUnits(std::string_view text) : text_(text) {}
-
-    // False once the name is used up.
-    bool Next(char16_t& unit) {
-        if (pendingLow_ != 0) {
-            unit = pendingLow_;
-            pendingLow_ = 0;
-            return true;
-        }
-        if (next_ >= text_.size())
-            return false;
-        const char32_t cp = DecodeOne(text_, next_);
-        if (cp >= 0x10000) {
-            unit = UpcaseUnit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            pendingLow_ = UpcaseUnit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            unit = UpcaseUnit(static_cast<char16_t>(cp));
-        }
-        return true;
-    }
-
-  private:
-    std::string_view text_;
-    size_t next_ = 0;
-    char16_t pendingLow_ = 0; // a low surrogate is never 0
-};
-
 char16_t UpcaseAscii(unsigned char c) {
     return c >= 'a' && c <= 'z' ? c - 0x20 : c;
 }
@@ -147,6 +116,28 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
         }
     }
     return out;
+}
+
+char16_t FoldUnit(char16_t unit) {
+    return UpcaseUnit(unit);
+}
+
+bool FoldedUnits::Next(char16_t& unit) {
+    if (pendingLow_ != 0) {
+        unit = pendingLow_;
+        pendingLow_ = 0;
+        return true;
+    }
+    if (next_ >= text_.size())
+        return false;
+    const char32_t cp = DecodeOne(text_, next_);
+    if (cp >= 0x10000) {
+        unit = UpcaseUnit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        pendingLow_ = UpcaseUnit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+        unit = UpcaseUnit(static_cast<char16_t>(cp));
+    }
+    return true;
 }
 
 std::u16string FoldName(std::string_view utf8) {

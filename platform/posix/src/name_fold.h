@@ -15,6 +15,23 @@ std::u16string Utf16FromUtf8(std::string_view utf8);
 // The upper-case form NTFS compares names by.
 std::u16string FoldName(std::string_view utf8);
 
+// The upper-case form of one UTF-16 unit, as FoldName makes it.
+char16_t FoldUnit(char16_t unit);
+
+// Hands out the units of FoldName(text) one by one, so that comparisons need no allocation.
+class FoldedUnits {
+  public:
+    explicit FoldedUnits(std::string_view text) : text_(text) {}
+
+    // False once the name is used up.
+    bool Next(char16_t& unit);
+
+  private:
+    std::string_view text_;
+    size_t next_ = 0;
+    char16_t pendingLow_ = 0; // a low surrogate is never 0
+};
+
 bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
 
 // The key of the order NTFS lists a folder in: the upper-cased UTF-16 name as big-endian byte

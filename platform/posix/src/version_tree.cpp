@@ -65,7 +65,21 @@ bool ChildrenAreWellFormed(const ByteView& tree, const VersionNode& node, size_t
     }
 }
 
-DWORD FindChild(const ByteView& tree, const VersionNode& parent, const std::u16string& foldedKey,
+// Compares the node's UTF-16 key unit by unit with the key asked for, both upper-cased, as
+// Windows compares keys; nothing is copied.
+bool KeyMatches(const ByteView& tree, const VersionNode& node, std::string_view key) {
+    FoldedUnits wanted(key);
+    char16_t expected = 0;
+    uint16_t unit = 0;
+    for (size_t i = 0; i < node.keyUnits; ++i) {
+        if (!wanted.Next(expected) || !tree.ReadU16(node.keyOffset + 2 * i, unit) ||
+            FoldUnit(static_cast<char16_t>(unit)) != expected)
+            return false;
+    }
+    return !wanted.Next(expected);
+}
+
+DWORD FindChild(const ByteView& tree, const VersionNode& parent, std::string_view key,
                 VersionNode& child) {
     ChildCursor cursor(tree, parent);
     for (;;) {
@@ -74,12 +88,9 @@ DWORD FindChild(const ByteView& tree, const VersionNode& parent, const std::u16s
             return ERROR_RESOURCE_TYPE_NOT_FOUND;
         case NodeRead::kMalformed:
             return ERROR_INVALID_DATA;
-        case NodeRead::kNode: {
-            bool sawNul = false;
-            if (FoldName(ReadVersionText(tree, child.keyOffset, child.keyUnits, sawNul)) ==
-                foldedKey)
+        case NodeRead::kNode:
+            if (KeyMatches(tree, child, key))
                 return ERROR_SUCCESS;
-        }
         }
     }
 }
@@ -141,7 +152,7 @@ DWORD FindVersionNode(const ByteView& tree, std::string_view path, VersionNode& 
         if (++depth > kMaxTreeDepth)
             return ERROR_RESOURCE_TYPE_NOT_FOUND;
         VersionNode child;
-        if (DWORD error = FindChild(tree, node, FoldName(key), child))
+        if (DWORD error = FindChild(tree, node, key, child))
             return error;
         node = child;
     }
