@@ -104,14 +104,20 @@ void CString::Format(LPCSTR format, ...) {
 }
 
 void CString::FormatV(LPCSTR format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
+    // Most texts fit a small buffer: one formatting pass then, and a second only for longer ones.
+    char small[256];
+    va_list first;
+    va_copy(first, args);
     // The analyzer cannot see that a va_list parameter was started by the caller.
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-    const int length = vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
+    const int length = vsnprintf(small, sizeof small, format, first);
+    va_end(first);
     if (length < 0) {
         m_text.clear();
+        return;
+    }
+    if (static_cast<size_t>(length) < sizeof small) {
+        m_text.assign(small, static_cast<size_t>(length));
         return;
     }
     std::vector<char> buffer(static_cast<size_t>(length) + 1);

@@ -68,6 +68,7 @@ bool SplitRoot(std::string path, std::string& host, size_t& rootLength) {
         const Drive* drive = FindDrive(path[0]);
         if (!drive)
             return Fail(ERROR_PATH_NOT_FOUND);
+        host.reserve(drive->root.size() + path.size());
         host = drive->root;
         rootLength = host.size();
         AppendNames(std::string_view(path).substr(2), rootLength, host);

@@ -37,12 +37,13 @@ class ChildCursor {
 
 // Finds the key's terminator, looking no further than the node's own bytes.
 bool FindKeyEnd(const ByteView& tree, size_t key, size_t end, size_t& terminator) {
-    uint16_t unit = 0;
-    for (size_t at = key; InBounds(at, 2, end); at += 2) {
-        if (!tree.ReadU16(at, unit))
-            return false;
-        if (unit == 0) {
-            terminator = at;
+    const size_t room = key <= end ? (end - key) & ~size_t{1} : 0;
+    const BYTE* units = tree.At(key, room);
+    if (!units)
+        return false;
+    for (size_t at = 0; at < room; at += 2) {
+        if (units[at] == 0 && units[at + 1] == 0) {
+            terminator = key + at;
             return true;
         }
     }
@@ -68,12 +69,14 @@ bool ChildrenAreWellFormed(const ByteView& tree, const VersionNode& node, size_t
 // Compares the node's UTF-16 key unit by unit with the key asked for, both upper-cased, as
 // Windows compares keys; nothing is copied.
 bool KeyMatches(const ByteView& tree, const VersionNode& node, std::string_view key) {
+    const BYTE* units = tree.At(node.keyOffset, 2 * node.keyUnits);
+    if (!units)
+        return false;
     FoldedUnits wanted(key);
     char16_t expected = 0;
-    uint16_t unit = 0;
     for (size_t i = 0; i < node.keyUnits; ++i) {
-        if (!wanted.Next(expected) || !tree.ReadU16(node.keyOffset + 2 * i, unit) ||
-            FoldUnit(static_cast<char16_t>(unit)) != expected)
+        const auto unit = static_cast<char16_t>(units[2 * i] | units[2 * i + 1] << 8);
+        if (!wanted.Next(expected) || FoldUnit(unit) != expected)
             return false;
     }
     return !wanted.Next(expected);
