@@ -36,7 +36,7 @@ bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BO
 }
 
 bool CopyByReadWrite(int from, int to) {
-    static constexpr size_t kChunk = 256 * 1024;
+    static constexpr size_t kChunk = size_t{256} * 1024;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     for (;;) {
         const ssize_t got = read(from, buffer.get(), kChunk);

@@ -83,6 +83,13 @@ bool SplitRoot(std::string path, std::string& host, size_t& rootLength) {
     return SplitRoot(current + "\\" + path, host, rootLength);
 }
 
+std::string JoinHostPath(const std::string& folder, const std::string& name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder).append(1, '/').append(name);
+    return path;
+}
+
 // Walks the names one by one, where the path was not found as given.
 bool WalkNames(const std::string& host, size_t rootLength, HostPath& out) {
     std::string current = host.substr(0, rootLength);
@@ -93,7 +100,7 @@ bool WalkNames(const std::string& host, size_t rootLength, HostPath& out) {
         const std::string name = host.substr(start, end - start);
         const bool last = end == host.size();
         start = end + 1;
-        std::string candidate = current + "/" + name;
+        std::string candidate = JoinHostPath(current, name);
         if (lstat(candidate.c_str(), &out.st) != 0) {
             if (errno != ENOENT)
                 return Fail(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno));
@@ -105,7 +112,7 @@ bool WalkNames(const std::string& host, size_t rootLength, HostPath& out) {
                 return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                            : FailFromErrno();
             if (lookup == NameLookup::Found) {
-                candidate = current + "/" + onDisk;
+                candidate = JoinHostPath(current, onDisk);
                 if (lstat(candidate.c_str(), &out.st) != 0)
                     return FailFromErrno();
             } else if (last) {

@@ -36,9 +36,11 @@ std::vector<Drive> ReadDosDevices(const std::string& folder) {
         if (name.size() != 2 || name[1] != ':')
             continue;
         const char letter = name[0];
-        if (letter >= 'a' && letter <= 'z')
-            drives.push_back(
-                {static_cast<char>(letter - 'a' + 'A'), CanonicalOrSelf(folder + "/" + name)});
+        if (letter >= 'a' && letter <= 'z') {
+            std::string link = folder;
+            link.append("/").append(name);
+            drives.push_back({static_cast<char>(letter - 'a' + 'A'), CanonicalOrSelf(link)});
+        }
     }
     closedir(dir);
     return drives;

@@ -34,7 +34,7 @@ class FileImageSource : public ImageSource {
     uint64_t Size() const override { return size_; }
 
     // A piece larger than this is read on its own rather than through a window.
-    static constexpr size_t kLargestWindow = 16 * 1024;
+    static constexpr size_t kLargestWindow = size_t{16} * 1024;
 
   private:
     struct Window {

@@ -64,7 +64,7 @@ class FolderNames {
             return;
         byHash_.erase(at);
         deadBytes_ += name.size() + 1;
-        if (deadBytes_ > 64 * 1024 && deadBytes_ > names_.size() / 2)
+        if (deadBytes_ > size_t{64} * 1024 && deadBytes_ > names_.size() / 2)
             Compact();
     }
 
