@@ -122,6 +122,26 @@ TEST_F(FilesTest, CopyRefusesWhatWindowsRefusesAndLeavesTheDestination) {
     EXPECT_EQ(ReadBytes(dir / "src.dll"), "new");
 }
 
+// The source is opened first as spelled and looked up only when that fails: every way of
+// naming it must still answer as the lookup does.
+TEST_F(FilesTest, CopyFindsItsSourceAsTheLookupDoes) {
+    WriteBytes(dir / "src.dll", "content");
+    fs::create_symlink(dir / "src.dll", dir / "link.dll");
+    fs::create_symlink(dir / "gone.dll", dir / "dangling.dll");
+    ASSERT_TRUE(CopyFileA(Dos("SRC.DLL").c_str(), Dos("a.dll").c_str(), FALSE));
+    EXPECT_EQ(ReadBytes(dir / "a.dll"), "content");
+    ASSERT_TRUE(CopyFileA(Dos("link.dll").c_str(), Dos("b.dll").c_str(), FALSE));
+    EXPECT_EQ(ReadBytes(dir / "b.dll"), "content");
+    EXPECT_FALSE(fs::is_symlink(dir / "b.dll"));
+    EXPECT_FAILS_WITH(CopyFileA(Dos("dangling.dll").c_str(), Dos("c.dll").c_str(), FALSE),
+                      ERROR_FILE_NOT_FOUND);
+    EXPECT_FAILS_WITH(CopyFileA(Dos("none\\src.dll").c_str(), Dos("c.dll").c_str(), FALSE),
+                      ERROR_PATH_NOT_FOUND);
+    EXPECT_FAILS_WITH(CopyFileA(Dos("src.dll\\x.dll").c_str(), Dos("c.dll").c_str(), FALSE),
+                      ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(fs::exists(dir / "c.dll"));
+}
+
 TEST_F(FilesTest, CopyReplacesALinkInsteadOfWritingThroughIt) {
     WriteBytes(root / "shared.dll", "shared install");
     fs::create_symlink(root / "shared.dll", dir / "dst.dll");

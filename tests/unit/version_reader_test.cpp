@@ -224,6 +224,12 @@ TEST_F(VersionTest, TheBlockCallReadsAFileChangedSinceTheSizeCallAfresh) {
     EXPECT_EQ(ProductVersionIn(block), "1.0.0.0");
     ASSERT_TRUE(GetFileVersionInfoA(other.c_str(), 0, room, block.data()));
     EXPECT_EQ(ProductVersionIn(block), "2.0.0.0");
+
+    // Named in another case, the file is found as it is on disk, by both calls.
+    const std::string upper = DosPath(folder_ / "LIB.DLL");
+    ASSERT_GT(GetFileVersionInfoSizeA(upper.c_str(), nullptr), 0u);
+    ASSERT_TRUE(GetFileVersionInfoA(upper.c_str(), 0, room, block.data()));
+    EXPECT_EQ(ProductVersionIn(block), "1.0.0.0");
 }
 
 TEST_F(VersionTest, FailuresNameTheirCause) {

@@ -180,14 +180,10 @@ bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dst
 
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
     posix::HostPath src, dst;
-    if (!posix::ResolvePath(lpExistingFileName, src))
+    UniqueFd from;
+    if (!posix::OpenExisting(lpExistingFileName, O_RDONLY, src, from))
         return FALSE;
-    if (!src.exists)
-        return Fail(ERROR_FILE_NOT_FOUND);
-    UniqueFd from(open(src.path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat srcStat {};
-    if (from.get() < 0 || fstat(from.get(), &srcStat) != 0)
-        return posix::FailFromErrno();
+    const struct stat& srcStat = src.st; // the open file's
     if (S_ISDIR(srcStat.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
 
@@ -160,18 +161,23 @@ bool ResolveMissingLeaf(const std::string& host, size_t rootLength, HostPath& ou
     return false;
 }
 
-} // namespace
-
-bool ResolvePath(LPCSTR dosPath, HostPath& out) {
-    out = HostPath();
+// The host form of a Windows path, before any name is looked up.
+bool SpellHostPath(LPCSTR dosPath, std::string& host, size_t& rootLength) {
     if (!dosPath || !*dosPath)
         return Fail(ERROR_PATH_NOT_FOUND);
     // The "A" calls of Windows take at most MAX_PATH characters with the terminator.
     if (strnlen(dosPath, MAX_PATH) >= MAX_PATH)
         return Fail(ERROR_FILENAME_EXCED_RANGE);
+    return SplitRoot(dosPath, host, rootLength);
+}
+
+} // namespace
+
+bool ResolvePath(LPCSTR dosPath, HostPath& out) {
+    out = HostPath();
     std::string host;
     size_t rootLength = 0;
-    if (!SplitRoot(dosPath, host, rootLength))
+    if (!SpellHostPath(dosPath, host, rootLength))
         return false;
     // Most paths are spelled as they are on disk: one lstat settles them.
     if (lstat(host.empty() ? "/" : host.c_str(), &out.st) == 0) {
@@ -184,6 +190,28 @@ bool ResolvePath(LPCSTR dosPath, HostPath& out) {
     if (errno == ENOENT && ResolveMissingLeaf(host, rootLength, out))
         return true;
     return WalkNames(host, rootLength, out);
+}
+
+bool OpenExisting(LPCSTR dosPath, int flags, HostPath& out, UniqueFd& fd) {
+    out = HostPath();
+    std::string host;
+    size_t rootLength = 0;
+    if (!SpellHostPath(dosPath, host, rootLength))
+        return false;
+    fd.reset(open(host.empty() ? "/" : host.c_str(), flags | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (!ResolvePath(dosPath, out))
+            return false;
+        if (!out.exists)
+            return Fail(ERROR_FILE_NOT_FOUND);
+        fd.reset(open(out.path.c_str(), flags | O_CLOEXEC));
+        if (fd.get() < 0)
+            return FailFromErrno();
+    } else {
+        out.path = host.empty() ? std::string("/") : std::move(host);
+        out.exists = true;
+    }
+    return fstat(fd.get(), &out.st) == 0 ? TRUE : FailFromErrno();
 }
 
 std::string DosPathFromHost(const std::string& hostPath) {

@@ -6,6 +6,8 @@
 #ifndef DLLINSTALL_POSIX_DOS_PATH_H
 #define DLLINSTALL_POSIX_DOS_PATH_H
 
+#include "unique_fd.h"
+
 #include <windows.h>
 
 #include <string>
@@ -23,6 +25,12 @@ struct HostPath {
 // or non-folder component on the way fails with ERROR_PATH_NOT_FOUND, as Windows reports it; a
 // path of MAX_PATH characters or more fails with ERROR_FILENAME_EXCED_RANGE.
 bool ResolvePath(LPCSTR dosPath, HostPath& out);
+
+// Resolves a Windows path to an existing file and opens it with the flags (O_CLOEXEC is added).
+// A path spelled as it is on disk is settled by the open itself; any other takes ResolvePath
+// and fails as it does, with ERROR_FILE_NOT_FOUND for a missing last name. On success, out.st
+// is the open file's fstat, links followed.
+bool OpenExisting(LPCSTR dosPath, int flags, HostPath& out, UniqueFd& fd);
 
 // The Windows form of an absolute host path: the drive whose root holds it most closely.
 std::string DosPathFromHost(const std::string& hostPath);

@@ -52,21 +52,32 @@ void Remember(const std::string& hostPath, const struct stat& st, const std::vec
     last.tree = tree;
 }
 
-DWORD ReadTreeOf(const posix::HostPath& host, std::vector<BYTE>& tree) {
-    // O_NONBLOCK keeps a named pipe from holding the open up; it changes nothing for files.
-    posix::UniqueFd fd(open(host.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat st {};
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0)
-        return posix::Win32ErrorFromErrno(errno);
+DWORD ReadTreeOf(int fd, const posix::HostPath& host, std::vector<BYTE>& tree) {
+    const struct stat& st = host.st; // the open file's
     if (S_ISDIR(st.st_mode))
         return ERROR_ACCESS_DENIED; // as Windows answers for opening a folder as a file
     if (!S_ISREG(st.st_mode))
         return ERROR_BAD_FORMAT;
-    const posix::FileImageSource source(fd.get(), static_cast<uint64_t>(st.st_size));
+    const posix::FileImageSource source(fd, static_cast<uint64_t>(st.st_size));
     const DWORD error = posix::ReadVersionResource(source, tree);
     if (error == ERROR_SUCCESS)
         Remember(host.path, st, tree);
     return error;
+}
+
+// The tree is handed on once, to the call that follows the size call, when the file is still
+// the one that was read.
+bool TakeRememberedTree(LPCSTR fileName, std::vector<BYTE>& tree) {
+    ReadTree& last = LastReadTree();
+    if (last.hostPath.empty())
+        return false;
+    posix::HostPath host;
+    const bool unchanged =
+        posix::ResolvePath(fileName, host) && host.exists && IsSameContent(last, host);
+    last.hostPath.clear();
+    if (unchanged)
+        tree = std::move(last.tree);
+    return unchanged;
 }
 
 DWORD ReadVersionFile(LPCSTR fileName, std::vector<BYTE>& tree) {
@@ -74,20 +85,14 @@ DWORD ReadVersionFile(LPCSTR fileName, std::vector<BYTE>& tree) {
         return ERROR_INVALID_PARAMETER;
     if (!*fileName)
         return ERROR_BAD_PATHNAME;
-    posix::HostPath host;
-    if (!posix::ResolvePath(fileName, host))
-        return GetLastError();
-    if (!host.exists)
-        return ERROR_FILE_NOT_FOUND;
-    // The tree is handed on once, to the call that follows the size call.
-    ReadTree& last = LastReadTree();
-    const bool unchanged = IsSameContent(last, host);
-    last.hostPath.clear();
-    if (unchanged) {
-        tree = std::move(last.tree);
+    if (TakeRememberedTree(fileName, tree))
         return ERROR_SUCCESS;
-    }
-    return ReadTreeOf(host, tree);
+    // O_NONBLOCK keeps a named pipe from holding the open up; it changes nothing for files.
+    posix::HostPath host;
+    posix::UniqueFd fd;
+    if (!posix::OpenExisting(fileName, O_RDONLY | O_NOCTTY | O_NONBLOCK, host, fd))
+        return GetLastError();
+    return ReadTreeOf(fd.get(), host, tree);
 }
 
 } // namespace
