@@ -2,6 +2,7 @@
 // (sparsely) to 1 GiB. The reader reads only headers, directory and tree, so both must cost
 // the same: it prints the median time and the bytes read per call, and writes them as JSON.
 //   bench_version_read [RESULT.json] [RUNS]
+#include "bytes_read.h"
 #include "version/version.h"
 
 #include <algorithm>
@@ -31,17 +32,6 @@ struct Measurement {
     std::string version;
 };
 
-long long BytesReadSoFar() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    long long value = 0;
-    while (io >> key >> value) {
-        if (key == "rchar:")
-            return value;
-    }
-    return -1;
-}
-
 // A copy of the fixture with its size grown to size bytes after its last section: written out
 // for the small file, a hole for the large one so that it costs no disk.
 void MakePaddedCopy(const std::string& image, const fs::path& file, unsigned long long size) {
@@ -58,10 +48,10 @@ void MakePaddedCopy(const std::string& image, const fs::path& file, unsigned lon
 
 // Bytes read per call, from the kernel's count of what this process read.
 long long BytesReadPerCall(const CString& path, int runs) {
-    const long long before = BytesReadSoFar();
+    const long long before = testing_support::BytesReadSoFar();
     for (int i = 0; i < runs; ++i)
         GetProductVersion(path);
-    return (BytesReadSoFar() - before) / runs;
+    return (testing_support::BytesReadSoFar() - before) / runs;
 }
 
 // Times the files in turn, call by call, so that any drift of the machine hits them alike.

@@ -1,5 +1,6 @@
 // The version reader of the Linux build: GetProductVersion over real fixture DLLs, the three
 // version calls answering as Windows answers, and DLLs corrupted one field at a time.
+#include "bytes_read.h"
 #include "image_source.h"
 #include "pe_layout.h"
 #include "test_support.h"
@@ -86,19 +87,9 @@ TEST_F(VersionTest, ReadsOnlyTheHeadersTheDirectoryAndTheTreeOfAHugeFile) {
     const std::string path = Place("huge.dll", ReadBytes(Fixture("v1.0.0.0.dll")));
     // Sparse: the file claims 4 GiB but costs no disk.
     ASSERT_EQ(truncate((folder_ / "huge.dll").c_str(), off_t{1} << 32), 0);
-    const auto bytesRead = [] {
-        std::ifstream io("/proc/self/io");
-        std::string key;
-        long long value = 0;
-        while (io >> key >> value) {
-            if (key == "rchar:")
-                return value;
-        }
-        return -1LL;
-    };
-    const long long before = bytesRead();
+    const long long before = BytesReadSoFar();
     EXPECT_EQ(ProductVersion(path), "1.0.0.0");
-    const long long after = bytesRead();
+    const long long after = BytesReadSoFar();
     ASSERT_GE(before, 0) << "/proc/self/io is not readable here";
     EXPECT_LT(after - before, 16 * 1024);
 }

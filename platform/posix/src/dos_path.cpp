@@ -152,7 +152,7 @@ bool ResolveMissingLeaf(const std::string& host, size_t rootLength, HostPath& ou
         out.exists = false;
         return true;
     }
-    out.path = folder + "/" + onDisk;
+    out.path = JoinHostPath(folder, onDisk);
     if (lstat(out.path.c_str(), &out.st) == 0) {
         out.exists = true;
         return true;

@@ -22,13 +22,17 @@ bool IsReadOnlyMode(mode_t mode) {
     return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat) {
+struct stat TargetOf(const std::string& hostPath, const struct stat& linkStat) {
     struct stat target = linkStat;
     if (S_ISLNK(linkStat.st_mode) && stat(hostPath.c_str(), &target) != 0)
         target = linkStat; // a dangling link shows as a file
+    return target;
+}
+
+DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat) {
     const size_t slash = hostPath.rfind('/');
     return AttributesFrom(hostPath.c_str() + (slash == std::string::npos ? 0 : slash + 1), linkStat,
-                          target);
+                          TargetOf(hostPath, linkStat));
 }
 
 DWORD AttributesFrom(const char* name, const struct stat& linkStat, const struct stat& target) {

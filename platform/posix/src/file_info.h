@@ -13,6 +13,10 @@ namespace posix {
 // FILE_ATTRIBUTE_REPARSE_POINT.
 DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat);
 
+// What a link points to, from its lstat record; the link itself where it dangles, and the
+// record as it is for anything else.
+struct stat TargetOf(const std::string& hostPath, const struct stat& linkStat);
+
 // The same from both records, for a caller that has already followed the link: target is the
 // link's target, or the link itself where it dangles.
 DWORD AttributesFrom(const char* name, const struct stat& linkStat, const struct stat& target);

@@ -115,11 +115,8 @@ bool FindPlainName(const std::string& pattern, WIN32_FIND_DATAA& data) {
         return false;
     if (!resolved.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
-    struct stat target = resolved.st;
-    if (S_ISLNK(resolved.st.st_mode) && stat(resolved.path.c_str(), &target) != 0)
-        target = resolved.st; // a dangling link shows as a file
     const std::string name = resolved.path.substr(resolved.path.rfind('/') + 1);
-    posix::FillFindDataFrom(name, resolved.st, target, data);
+    posix::FillFindDataFrom(name, resolved.st, posix::TargetOf(resolved.path, resolved.st), data);
     return true;
 }
 
