@@ -36,6 +36,6 @@ int RunInstallation() {
         !InstallLibraryFolder(programFolder, systemFolder))
         return 1;
     LogMessage(LoadMessageText(IDS_DONE));
-    WriteTextFile(programFolder + kLogFileName, g_strLog, CFile::modeCreate | CFile::modeReadWrite);
+    WriteTextFile(programFolder + kLogFileName, g_strLog);
     return 0;
 }

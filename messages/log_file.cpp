@@ -1,12 +1,46 @@
+#include "fs/folders.h"
 #include "messages/messages.h"
 
-void WriteTextFile(CString path, CString text, UINT openFlags) {
+namespace {
+
+// A name beside the file, of this run alone, and no longer than the log file's own name, so
+// that it fits wherever the log file's path does.
+CString TemporaryPathBeside(const CString& path) {
+    CString name;
+    name.Format("~Log%08lX.tmp", static_cast<unsigned long>(GetCurrentProcessId()));
+    return GetFolderOfPath(path) + name;
+}
+
+bool WriteWhole(HANDLE handle, const CString& text) {
     try {
-        CFile file(path, openFlags);
-        file.SetLength(0);
+        CFile file(handle);
         file.Write(static_cast<LPCSTR>(text), static_cast<UINT>(text.GetLength()));
         file.Close();
+        return true;
     } catch (CFileException* error) {
         error->Delete();
+        return false;
     }
+}
+
+// Writes the whole text into a file that did not exist before: created new, nothing standing
+// at that name (a link to a file elsewhere, say) is ever opened. A file only partly written is
+// removed again.
+bool WriteNewFile(const CString& path, const CString& text) {
+    const HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    if (WriteWhole(handle, text))
+        return true;
+    DeleteFileA(path);
+    return false;
+}
+
+} // namespace
+
+void WriteTextFile(CString path, CString text) {
+    const CString temporary = TemporaryPathBeside(path);
+    if (WriteNewFile(temporary, text) && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING))
+        DeleteFileA(temporary);
 }

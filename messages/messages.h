@@ -22,8 +22,10 @@ template <typename... Texts> CString FormatMessageText(UINT id, const Texts&... 
 // Shows the message on the console, then keeps it for the log file.
 void LogMessage(CString text);
 
-// Replaces the file with the text's bytes; a file error is swallowed, as nobody is left to
-// tell at the end of a run.
-void WriteTextFile(CString path, CString text, UINT openFlags);
+// Replaces the file with the text's bytes: they are written to a new file beside it, which
+// then takes its place, so that the file is never seen short and a link standing at its name is
+// replaced rather than written through. A file error is swallowed, as nobody is left to tell at
+// the end of a run.
+void WriteTextFile(CString path, CString text);
 
 #endif

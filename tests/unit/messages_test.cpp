@@ -61,8 +61,23 @@ TEST_F(MessagesTest, LogFileHoldsExactlyTheTextAndCutsALongerOldFile) {
     const fs::path file = folder / "InstallLog_DLL.txt";
     WriteBytes(file, std::string(4096, 'x'));
     const std::string dosPath = "Z:" + file.string();
-    WriteTextFile(dosPath.c_str(), "a\r\nb\r\n", CFile::modeCreate | CFile::modeReadWrite);
+    WriteTextFile(dosPath.c_str(), "a\r\nb\r\n");
     EXPECT_EQ(ReadBytes(file), "a\r\nb\r\n");
+}
+
+// The log is written beside and renamed into place: a link at its name is replaced, never
+// written through, and no temporary file stays behind.
+TEST_F(MessagesTest, LogFileReplacesALinkAtItsNameAndLeavesNoTemporary) {
+    TempFolder folder;
+    ScopedPrefix prefix(MakePrefix(folder / "prefix"));
+    WriteBytes(folder / "outside.txt", "precious");
+    fs::create_directory(folder / "program");
+    fs::create_symlink(folder / "outside.txt", folder / "program" / "InstallLog_DLL.txt");
+    WriteTextFile(DosPath(folder / "program" / "InstallLog_DLL.txt").c_str(), "log\r\n");
+    EXPECT_EQ(ReadBytes(folder / "outside.txt"), "precious");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "program" / "InstallLog_DLL.txt")));
+    EXPECT_EQ(ReadBytes(folder / "program" / "InstallLog_DLL.txt"), "log\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "program"), {}), 1);
 }
 
 TEST_F(MessagesTest, UnwritableLogFileIsSwallowed) {
@@ -70,10 +85,11 @@ TEST_F(MessagesTest, UnwritableLogFileIsSwallowed) {
     ScopedPrefix prefix(MakePrefix(folder / "prefix"));
     fs::create_directory(folder / "InstallLog_DLL.txt");
     const std::string dosPath = "Z:" + (folder / "InstallLog_DLL.txt").string();
-    WriteTextFile(dosPath.c_str(), "text", CFile::modeCreate | CFile::modeReadWrite);
-    WriteTextFile("Z:\\no\\such\\folder\\log.txt", "text",
-                  CFile::modeCreate | CFile::modeReadWrite);
+    WriteTextFile(dosPath.c_str(), "text");
+    WriteTextFile("Z:\\no\\such\\folder\\log.txt", "text");
     EXPECT_TRUE(fs::is_directory(folder / "InstallLog_DLL.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2)
+        << "a temporary log file was left beside the folder";
 }
 
 } // namespace

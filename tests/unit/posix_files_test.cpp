@@ -2,9 +2,13 @@
 #include "modules.h"
 #include "test_support.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <shlwapi.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <windows.h>
 
 namespace {
@@ -85,16 +89,45 @@ TEST_F(FilesTest, CopyCreatesAndReplacesKeepingTheInstalledName) {
         << "no temporary file may remain";
 }
 
-TEST_F(FilesTest, CopyCarriesPermissionsAndModificationTime) {
-    WriteBytes(dir / "src.dll", "x");
-    chmod((dir / "src.dll").c_str(), 0750);
+// The copy takes the modification time and, of the mode, only the read-only attribute: a
+// setuid, executable or world-writable source never makes such a system file.
+TEST_F(FilesTest, CopyCarriesTheModificationTimeAndOnlyTheReadOnlyAttribute) {
+    const struct {
+        mode_t source;
+        mode_t copy;
+    } kModes[] = {{0644, 0644}, {0750, 0644}, {04755, 0644}, {02755, 0644}, {01644, 0644},
+                  {0777, 0644}, {0666, 0644}, {0444, 0444},  {0555, 0444},  {06555, 0444}};
     const auto when = fs::file_time_type::clock::now() - std::chrono::hours(48);
-    fs::last_write_time(dir / "src.dll", when);
-    ASSERT_TRUE(CopyFileA(Dos("src.dll").c_str(), Dos("dst.dll").c_str(), FALSE));
-    struct stat st {};
-    ASSERT_EQ(stat((dir / "dst.dll").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0750u);
-    EXPECT_EQ(fs::last_write_time(dir / "dst.dll"), when);
+    for (const auto& [source, copy] : kModes) {
+        const std::string name = std::to_string(source);
+        WriteBytes(dir / (name + ".src"), "x");
+        chmod((dir / (name + ".src")).c_str(), source);
+        fs::last_write_time(dir / (name + ".src"), when);
+        ASSERT_TRUE(CopyFileA(Dos(name + ".src").c_str(), Dos(name + ".dll").c_str(), FALSE));
+        struct stat st {};
+        ASSERT_EQ(stat((dir / (name + ".dll")).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, copy) << "source mode " << std::oct << source;
+        EXPECT_EQ(fs::last_write_time(dir / (name + ".dll")), when);
+    }
+}
+
+// Only a regular file is copied: a FIFO (which would block the open), a socket or a device
+// (which would be read without end) fails at once, whether named directly or through a link.
+TEST_F(FilesTest, CopyRefusesAnythingButARegularFileAtOnce) {
+    ASSERT_EQ(mkfifo((dir / "fifo.dll").c_str(), 0644), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    strncpy(address.sun_path, (dir / "sock.dll").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(sock);
+    fs::create_symlink("/dev/zero", dir / "zero.dll");
+    fs::create_symlink(dir / "fifo.dll", dir / "fifolink.dll");
+    for (const char* name : {"fifo.dll", "sock.dll", "zero.dll", "fifolink.dll"}) {
+        EXPECT_FAILS_WITH(CopyFileA(Dos(name).c_str(), Dos("copy.dll").c_str(), FALSE),
+                          ERROR_ACCESS_DENIED);
+        EXPECT_FALSE(fs::exists(dir / "copy.dll")) << name;
+    }
 }
 
 TEST_F(FilesTest, CopyRefusesWhatWindowsRefusesAndLeavesTheDestination) {
@@ -160,6 +193,11 @@ TEST_F(FilesTest, FindListsInNtfsOrderWithDotsFirstAndWindowsAttributes) {
     fs::create_directory(dir / "sub.dll");
     fs::create_symlink(dir / "b.dll", dir / "link.dll");
     MakeReadOnly(dir / "b.dll");
+    // Host names that Windows cannot hold are never listed.
+    for (const char* name : {"..\\b.dll", "x:y.dll", "q?.dll", "dot.", "blank ", "cr\r\n.dll",
+                             "\xff.dll", "...", ". "})
+        WriteBytes(dir / name, "hidden");
+    fs::create_directory(dir / "..\\..");
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((Dos("") + "*.*").c_str(), &data);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -177,6 +215,10 @@ TEST_F(FilesTest, FindListsInNtfsOrderWithDotsFirstAndWindowsAttributes) {
     EXPECT_FALSE(seen[6].second & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(seen[7].second & FILE_ATTRIBUTE_DIRECTORY,
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(FindFirstFileA(Dos("x:y.dll").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(FindFirstFileA((Dos("") + "*:*").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
 }
 
 TEST_F(FilesTest, FindReportsNoMatchAndMissingFolderDifferently) {

@@ -84,12 +84,60 @@ TEST_F(PrefixTest, PathsMustFitMaxPathAsInTheAnsiCalls) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
 }
 
-TEST_F(PrefixTest, DotsAndTrailingDotsAndBlanksFoldAwayAsOnWindows) {
-    posix::HostPath resolved;
-    ASSERT_TRUE(posix::ResolvePath("C:\\windows\\.\\temp\\..\\system32. \\", resolved));
-    EXPECT_EQ(fs::path(resolved.path), system32);
-    ASSERT_TRUE(posix::ResolvePath("C:\\..\\..\\windows", resolved));
-    EXPECT_EQ(fs::path(resolved.path), prefix / "drive_c" / "windows");
+// Only "." and ".." are the current and the parent folder; every other name loses one trailing
+// dot, the last one all its trailing dots and blanks, as Windows reads paths (checked under
+// Wine), and what is then no Windows name is refused instead of looked up.
+TEST_F(PrefixTest, PathNamesAreReadAsWindowsReadsThemAndNeverClimbOtherwise) {
+    fs::create_directories(system32 / "..." / "inner");
+    fs::create_directories(system32 / ".. " / "inner");
+    fs::create_directories(prefix / "drive_c" / "windows" / "temp.");
+    const fs::path windows = prefix / "drive_c" / "windows";
+    const struct {
+        const char* path;
+        fs::path found; // empty: refused with `error`
+        DWORD error;
+    } kCases[] = {
+        {"C:\\windows\\.\\temp\\..\\system32", system32, 0},
+        {"C:\\..\\..\\windows", windows, 0},
+        {"C:\\windows\\system32.\\", system32, 0},
+        {"C:\\windows\\system32. ", system32, 0},
+        {"C:\\windows\\system32 . .", system32, 0},
+        {"C:\\windows\\system32\\...", system32, 0},
+        {"C:\\windows\\...\\..\\system32", system32, 0},
+        {"C:\\windows\\system32\\...\\inner", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\system32\\....\\inner", {}, ERROR_PATH_NOT_FOUND},
+        {"C:\\windows\\system32\\.. \\inner", {}, ERROR_PATH_NOT_FOUND},
+        {"C:\\windows\\temp.\\x", {}, ERROR_PATH_NOT_FOUND},
+        {"C:\\windows\\system32 \\x", {}, ERROR_PATH_NOT_FOUND},
+        {"C:\\windows\\a:b", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a*b", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a?b", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a\"b", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a<b\\c", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a>b", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a|b", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a\r\nb", {}, ERROR_INVALID_NAME},
+        {"C:\\windows\\a\x7f\xff", {}, ERROR_INVALID_NAME},
+    };
+    for (const auto& c : kCases) {
+        posix::HostPath resolved;
+        SetLastError(0xdeadbeef);
+        const bool found = posix::ResolvePath(c.path, resolved);
+        EXPECT_EQ(found, !c.found.empty()) << c.path;
+        if (found)
+            EXPECT_EQ(fs::path(resolved.path), c.found) << c.path;
+        else
+            EXPECT_EQ(GetLastError(), c.error) << c.path;
+    }
+}
+
+// A host path is given a Windows form only when every name below its drive's root is one
+// Windows can hold: "prod." would read as its sibling "prod", "a\\b" as two names.
+TEST_F(PrefixTest, HostPathsWithNamesWindowsCannotHoldHaveNoWindowsForm) {
+    for (const char* name : {"prod.", "prod ", "a\\b", "a:b", "a\nb", "\xff", "..."})
+        EXPECT_EQ(posix::DosPathFromHost((root / name / "dllinstall").string()), "") << name;
+    EXPECT_EQ(posix::DosPathFromHost((root / " prod" / "x.y").string()),
+              DosPath(root / " prod" / "x.y"));
 }
 
 TEST_F(PrefixTest, ShellFolderAndModuleNameFollowThePrefix) {

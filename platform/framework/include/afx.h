@@ -113,6 +113,8 @@ class CFile {
     };
 
     CFile() = default;
+    // Takes over a handle the caller opened; the object closes it.
+    explicit CFile(HANDLE hFile) : m_hFile(hFile) {}
     // Opens the file or throws CFileException*.
     CFile(LPCSTR fileName, UINT openFlags);
     ~CFile();

@@ -122,6 +122,9 @@ typedef uintptr_t UINT_PTR;
 #define FILE_CURRENT 1
 #define FILE_END 2
 
+// MoveFileExA.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+
 // LoadLibraryExA.
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
@@ -154,6 +157,7 @@ DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
 HMODULE GetModuleHandleA(LPCSTR lpModuleName);
 LPSTR GetCommandLineA();
+DWORD GetCurrentProcessId();
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 
@@ -169,6 +173,7 @@ int LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax)
 DWORD GetFileAttributesA(LPCSTR lpFileName);
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 BOOL DeleteFileA(LPCSTR lpFileName);
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 BOOL RemoveDirectoryA(LPCSTR lpPathName);
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);

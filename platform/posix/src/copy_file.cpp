@@ -101,9 +101,16 @@ bool CopyContent(int from, dev_t fromDevice, int to, const std::string& intoFold
     }
 }
 
+// The copy carries the read-only attribute and nothing else of the source's mode: what Wine
+// gives under umask 022, owned by whoever runs the tool. A setuid, executable or world-writable
+// source must never become such a system file.
+mode_t CopyMode(const struct stat& srcStat) {
+    return posix::IsReadOnlyMode(srcStat.st_mode) ? 0444 : 0644;
+}
+
 bool CopyMetadata(int to, const struct stat& srcStat) {
     const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
-    if (fchmod(to, srcStat.st_mode & 07777) != 0 || futimens(to, times) != 0)
+    if (fchmod(to, CopyMode(srcStat)) != 0 || futimens(to, times) != 0)
         return posix::FailFromErrno();
     return TRUE;
 }
@@ -181,11 +188,10 @@ bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dst
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
     posix::HostPath src, dst;
     UniqueFd from;
-    if (!posix::OpenExisting(lpExistingFileName, O_RDONLY, src, from))
+    // Only a regular file is copied: a folder, FIFO, socket or device fails at once.
+    if (!posix::OpenExisting(lpExistingFileName, src, from))
         return FALSE;
     const struct stat& srcStat = src.st; // the open file's
-    if (S_ISDIR(srcStat.st_mode))
-        return Fail(ERROR_ACCESS_DENIED);
     if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
         return FALSE;
     std::string tempPath;

@@ -2,13 +2,16 @@
 #include "drives.h"
 #include "last_error.h"
 #include "name_index.h"
+#include "windows_name.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace posix {
 
@@ -29,32 +32,57 @@ std::string CurrentHostFolder() {
     return getcwd(buffer, sizeof buffer) ? buffer : "/";
 }
 
-// Windows drops trailing dots and blanks from every name of a path.
-std::string_view TrimName(std::string_view name) {
-    while (!name.empty() && (name.back() == '.' || name.back() == ' ') && name != "." &&
-           name != "..")
+// A name as Windows reads it once "." and ".." are gone: it loses one trailing dot, and the
+// last name of a path that does not end in a separator all its trailing dots and blanks, so
+// "x.\y" is "x\y" and "dir\x. " is "dir\x". A "..." in the middle stays "..", which Windows
+// refuses, and never climbs.
+std::string_view TrimName(std::string_view name, bool last) {
+    if (last) {
+        while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+            name.remove_suffix(1);
+    } else if (!name.empty() && name.back() == '.') {
         name.remove_suffix(1);
+    }
     return name;
 }
 
-// Appends the names of the path after its root to the host path, folding "." and ".." away
-// as Windows does; ".." never climbs above the root.
-void AppendNames(std::string_view rest, size_t rootLength, std::string& host) {
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find('\\', start);
-        if (end == std::string_view::npos)
-            end = rest.size();
-        const std::string_view name = TrimName(rest.substr(start, end - start));
+struct PathName {
+    std::string_view text;
+    bool last; // the path's last name, with no separator after it
+};
+
+// The names of a path after its root, with "." and ".." (exactly those, nothing that only
+// trims to them) folded away as the current and the parent folder; ".." never climbs above
+// the root.
+std::vector<PathName> CollapseNames(std::string_view rest) {
+    std::vector<PathName> names;
+    for (size_t start = 0; start <= rest.size();) {
+        const size_t end = std::min(rest.find('\\', start), rest.size());
+        const std::string_view name = rest.substr(start, end - start);
         if (name == "..") {
-            if (host.size() > rootLength)
-                host.resize(host.rfind('/'));
+            if (!names.empty())
+                names.pop_back();
         } else if (!name.empty() && name != ".") {
-            host += '/';
-            host += name;
+            names.push_back({name, end == rest.size()});
         }
         start = end + 1;
     }
+    return names;
+}
+
+// Appends the names of the path after its root to the host path. A name that is no Windows
+// name once trimmed is refused: only a host entry that Windows cannot hold could answer to it.
+bool AppendNames(std::string_view rest, std::string& host) {
+    for (const PathName& name : CollapseNames(rest)) {
+        const std::string_view trimmed = TrimName(name.text, name.last);
+        if (trimmed.empty())
+            continue; // "dir\..." is the folder itself, as on Windows
+        if (const DWORD error = WhyNotAWindowsName(trimmed))
+            return Fail(error);
+        host += '/';
+        host += trimmed;
+    }
+    return TRUE;
 }
 
 // Turns a Windows path into the host folder of its root followed by the names below it.
@@ -72,8 +100,7 @@ bool SplitRoot(std::string path, std::string& host, size_t& rootLength) {
         host.reserve(drive->root.size() + path.size());
         host = drive->root;
         rootLength = host.size();
-        AppendNames(std::string_view(path).substr(2), rootLength, host);
-        return TRUE;
+        return AppendNames(std::string_view(path).substr(2), host);
     }
     // A current folder on no drive gives relative paths nothing to stand on.
     const std::string current = DosPathFromHost(CurrentHostFolder());
@@ -192,27 +219,73 @@ bool ResolvePath(LPCSTR dosPath, HostPath& out) {
     return WalkNames(host, rootLength, out);
 }
 
-bool OpenExisting(LPCSTR dosPath, int flags, HostPath& out, UniqueFd& fd) {
-    out = HostPath();
+namespace {
+
+// Opens the file the path names with O_PATH, which follows links but never blocks on a FIFO nor
+// calls a device's driver. A path spelled as it is on disk is settled by the open itself.
+bool OpenPathOnly(LPCSTR dosPath, HostPath& out, UniqueFd& pathFd) {
     std::string host;
     size_t rootLength = 0;
     if (!SpellHostPath(dosPath, host, rootLength))
         return false;
-    fd.reset(open(host.empty() ? "/" : host.c_str(), flags | O_CLOEXEC));
-    if (fd.get() < 0) {
-        if (!ResolvePath(dosPath, out))
-            return false;
-        if (!out.exists)
-            return Fail(ERROR_FILE_NOT_FOUND);
-        fd.reset(open(out.path.c_str(), flags | O_CLOEXEC));
-        if (fd.get() < 0)
-            return FailFromErrno();
-    } else {
+    pathFd.reset(open(host.empty() ? "/" : host.c_str(), O_PATH | O_CLOEXEC));
+    if (pathFd.get() >= 0) {
         out.path = host.empty() ? std::string("/") : std::move(host);
         out.exists = true;
+        return true;
     }
-    return fstat(fd.get(), &out.st) == 0 ? TRUE : FailFromErrno();
+    if (!ResolvePath(dosPath, out))
+        return false;
+    if (!out.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    pathFd.reset(open(out.path.c_str(), O_PATH | O_CLOEXEC));
+    return pathFd.get() >= 0 ? TRUE : FailFromErrno();
 }
+
+} // namespace
+
+bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd) {
+    out = HostPath();
+    UniqueFd pathFd;
+    if (!OpenPathOnly(dosPath, out, pathFd))
+        return false;
+    if (fstat(pathFd.get(), &out.st) != 0)
+        return FailFromErrno();
+    if (!S_ISREG(out.st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    // Opened again through the descriptor's /proc name, it is the very file just checked.
+    const std::string self = "/proc/self/fd/" + std::to_string(pathFd.get());
+    fd.reset(open(self.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        return TRUE;
+    if (errno != ENOENT)
+        return FailFromErrno();
+    // Without /proc the path is opened once more, and must still be the same regular file.
+    fd.reset(open(out.path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened {};
+    if (fd.get() < 0 || fstat(fd.get(), &opened) != 0)
+        return FailFromErrno();
+    if (opened.st_dev != out.st.st_dev || opened.st_ino != out.st.st_ino)
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+namespace {
+
+// True when every name of the host path below the drive root is one Windows can hold; a name
+// with a backslash would otherwise turn into two names, and one ending in a dot into another
+// folder's name.
+bool HoldsOnlyWindowsNames(std::string_view rest) {
+    for (size_t start = 1; start < rest.size();) {
+        const size_t end = std::min(rest.find('/', start), rest.size());
+        if (!IsWindowsName(rest.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace
 
 std::string DosPathFromHost(const std::string& hostPath) {
     const Drive* best = nullptr;
@@ -226,6 +299,8 @@ std::string DosPathFromHost(const std::string& hostPath) {
     if (!best)
         return std::string();
     std::string rest = hostPath.substr(best->root.size());
+    if (!HoldsOnlyWindowsNames(rest))
+        return std::string();
     for (char& c : rest)
         c = c == '/' ? '\\' : c;
     return std::string(1, best->letter) + ":" + (rest.empty() ? "\\" : rest);

@@ -21,18 +21,23 @@ struct HostPath {
     struct stat st {}; // lstat of the last name, valid when it exists
 };
 
-// Resolves a Windows path. A missing last name is no failure (exists stays false); a missing
-// or non-folder component on the way fails with ERROR_PATH_NOT_FOUND, as Windows reports it; a
-// path of MAX_PATH characters or more fails with ERROR_FILENAME_EXCED_RANGE.
+// Resolves a Windows path. Only "." and ".." mean the current and the parent folder; every
+// other name is trimmed as Windows trims it and must then be a Windows name (ERROR_INVALID_NAME
+// otherwise). A missing last name is no failure (exists stays false); a missing or non-folder
+// component on the way fails with ERROR_PATH_NOT_FOUND, as Windows reports it; a path of
+// MAX_PATH characters or more fails with ERROR_FILENAME_EXCED_RANGE.
 bool ResolvePath(LPCSTR dosPath, HostPath& out);
 
-// Resolves a Windows path to an existing file and opens it with the flags (O_CLOEXEC is added).
-// A path spelled as it is on disk is settled by the open itself; any other takes ResolvePath
-// and fails as it does, with ERROR_FILE_NOT_FOUND for a missing last name. On success, out.st
-// is the open file's fstat, links followed.
-bool OpenExisting(LPCSTR dosPath, int flags, HostPath& out, UniqueFd& fd);
+// Resolves a Windows path to an existing regular file (links followed) and opens it for reading.
+// A path spelled as it is on disk is settled by the open itself; any other takes ResolvePath and
+// fails as it does, with ERROR_FILE_NOT_FOUND for a missing last name. Anything but a regular
+// file fails with ERROR_ACCESS_DENIED without ever being opened for reading, so that no FIFO
+// blocks the caller and no device is read; out.st then tells what it is. On success, out.st is
+// the open file's fstat.
+bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd);
 
-// The Windows form of an absolute host path: the drive whose root holds it most closely.
+// The Windows form of an absolute host path: the drive whose root holds it most closely. Empty
+// when no drive holds it, or when a name below the drive's root is not one Windows can hold.
 std::string DosPathFromHost(const std::string& hostPath);
 
 // The host folder of the prefix: $WINEPREFIX, or $HOME/.wine.

@@ -4,9 +4,11 @@
 #include "handles.h"
 #include "last_error.h"
 #include "name_fold.h"
+#include "windows_name.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,6 +47,19 @@ void SortForDelivery(std::vector<std::string>& names) {
     names = std::move(sorted);
 }
 
+// A host entry whose name Windows could not hold is not there for a Windows program: taken for
+// one, a name such as "..\\x.dll" or "a\r\nb.dll" would lead out of its folder or forge a line.
+bool IsListable(const char* name) {
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0 || posix::IsWindowsName(name);
+}
+
+// A mask is a name in which "*" and "?" stand for any characters.
+bool IsValidMask(const std::string& mask) {
+    return mask.find_first_of("\\/:\"<>|") == std::string::npos &&
+           std::none_of(mask.begin(), mask.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
 // Reads the whole folder at once, so that a read error shows before any entry is handed out.
 bool ListMatches(int folderFd, const std::string& mask, std::vector<std::string>& names) {
     const int listingFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
@@ -60,7 +75,7 @@ bool ListMatches(int folderFd, const std::string& mask, std::vector<std::string>
         const dirent* entry = readdir(dir);
         if (!entry)
             break;
-        if (posix::MatchesWildcard(entry->d_name, mask))
+        if (posix::MatchesWildcard(entry->d_name, mask) && IsListable(entry->d_name))
             names.emplace_back(entry->d_name);
     }
     const int readError = errno;
@@ -148,8 +163,12 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
         Fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (posix::HasWildcard(mask))
-        return FindFirstMatch(folder, mask, *lpFindFileData);
+    if (posix::HasWildcard(mask)) {
+        if (IsValidMask(mask))
+            return FindFirstMatch(folder, mask, *lpFindFileData);
+        Fail(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
     if (!FindPlainName(lpFileName, *lpFindFileData))
         return INVALID_HANDLE_VALUE;
     return posix::RegisterHandle(new posix::FindObject()); // nothing more to deliver

@@ -118,6 +118,16 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
     return out;
 }
 
+bool IsWellFormedUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        // A valid sequence never decodes to a surrogate: only a malformed one does.
+        const char32_t cp = DecodeOne(text, i);
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            return false;
+    }
+    return true;
+}
+
 char16_t FoldUnit(char16_t unit) {
     return UpcaseUnit(unit);
 }

@@ -12,6 +12,9 @@ namespace posix {
 // (0xDC00 + byte) so that every host name still has a distinct, stable form.
 std::u16string Utf16FromUtf8(std::string_view utf8);
 
+// True when the text is UTF-8 without a malformed, overlong or surrogate sequence.
+bool IsWellFormedUtf8(std::string_view text);
+
 // The upper-case form NTFS compares names by.
 std::u16string FoldName(std::string_view utf8);
 

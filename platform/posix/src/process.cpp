@@ -44,6 +44,10 @@ std::string ExecutablePath() {
 
 } // namespace
 
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(getpid());
+}
+
 HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
     if (!lpModuleName)
         return posix::ExecutableModule();
@@ -74,6 +78,8 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
         path = posix::kSystemFolder + std::string("\\shfolder.dll");
     else
         return posix::Fail(ERROR_MOD_NOT_FOUND);
+    // No path at all, or one through a folder whose name Windows could not hold: a program
+    // folder such as "prod." would otherwise be read as its sibling "prod".
     if (path.empty())
         return posix::Fail(ERROR_FILE_NOT_FOUND);
     return CopyOutTruncating(path, lpFilename, nSize);

@@ -53,11 +53,7 @@ void Remember(const std::string& hostPath, const struct stat& st, const std::vec
 }
 
 DWORD ReadTreeOf(int fd, const posix::HostPath& host, std::vector<BYTE>& tree) {
-    const struct stat& st = host.st; // the open file's
-    if (S_ISDIR(st.st_mode))
-        return ERROR_ACCESS_DENIED; // as Windows answers for opening a folder as a file
-    if (!S_ISREG(st.st_mode))
-        return ERROR_BAD_FORMAT;
+    const struct stat& st = host.st; // the open file's, a regular one
     const posix::FileImageSource source(fd, static_cast<uint64_t>(st.st_size));
     const DWORD error = posix::ReadVersionResource(source, tree);
     if (error == ERROR_SUCCESS)
@@ -87,11 +83,15 @@ DWORD ReadVersionFile(LPCSTR fileName, std::vector<BYTE>& tree) {
         return ERROR_BAD_PATHNAME;
     if (TakeRememberedTree(fileName, tree))
         return ERROR_SUCCESS;
-    // O_NONBLOCK keeps a named pipe from holding the open up; it changes nothing for files.
     posix::HostPath host;
     posix::UniqueFd fd;
-    if (!posix::OpenExisting(fileName, O_RDONLY | O_NOCTTY | O_NONBLOCK, host, fd))
-        return GetLastError();
+    if (!posix::OpenExisting(fileName, host, fd)) {
+        // A FIFO, socket or device holds no version; a folder is refused, as Windows refuses
+        // to open one as a file.
+        const mode_t kind = host.st.st_mode & S_IFMT;
+        const bool otherKind = host.exists && kind != S_IFDIR && kind != S_IFREG && kind != 0;
+        return otherKind ? ERROR_BAD_FORMAT : GetLastError();
+    }
     return ReadTreeOf(fd.get(), host, tree);
 }
 
