@@ -40,6 +40,10 @@ bool WriteNewFile(const CString& path, const CString& text) {
 } // namespace
 
 void WriteTextFile(CString path, CString text) {
+    // The log's path must fit a MAX_PATH buffer, as it did when it was opened by name; Windows'
+    // MoveFileExA would take a longer new name, and the builds would part ways there.
+    if (path.GetLength() >= MAX_PATH)
+        return;
     const CString temporary = TemporaryPathBeside(path);
     if (WriteNewFile(temporary, text) && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING))
         DeleteFileA(temporary);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
 [[noreturn]] void BecomeProgram(char* const* argv, char* const* envp, const char* folder, int out,
                                 int err) {
     setpgid(0, 0);
+    umask(022); // what a user's shell has, so that created files have the modes users see
     const int in = open("/dev/null", O_RDONLY);
     if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(folder) != 0)
         _exit(127);

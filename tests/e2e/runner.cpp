@@ -35,16 +35,16 @@ fs::path WorkingFolderOf(const Layout& layout, const Stage& stage) {
 }
 
 ProcessResult RunOnce(const Build& build, const Layout& layout, const Stage& stage,
-                      std::string& note) {
+                      std::chrono::seconds deadline, std::string& note) {
     std::vector<std::string> argv = build.launcher;
     argv.push_back((layout.programFolder / build.executable.filename()).string());
     const std::vector<std::string> env = EnvironmentWith(stage.environment);
     const fs::path workingFolder = WorkingFolderOf(layout, stage);
-    ProcessResult result = RunProcess(argv, env, workingFolder);
+    ProcessResult result = RunProcess(argv, env, workingFolder, deadline);
     if (build.underWine && WineFailedToStart(result)) {
         note = "wine exited 1 with no output at all; ran it once more";
         std::cout << "[   NOTE   ] " << note << std::endl;
-        result = RunProcess(argv, env, workingFolder);
+        result = RunProcess(argv, env, workingFolder, deadline);
     }
     return result;
 }
@@ -80,7 +80,7 @@ Layout LayoutOf(const Scenario& scenario, const Stage& stage) {
     if (length < scenario.programFolderLength)
         name += std::string(scenario.programFolderLength - length, 'p');
     return {stage.work / name, stage.prefix / "drive_c" / "windows" / "system32",
-            stage.work / "outside"};
+            stage.work / scenario.outsideFolderName};
 }
 
 void ClearStage(const Stage& stage) {
@@ -101,7 +101,7 @@ Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& s
     scenario.setup(layout);
     Outcome outcome;
     for (int run = 0; run < scenario.runs; ++run)
-        outcome.process = RunOnce(build, layout, stage, outcome.note);
+        outcome.process = RunOnce(build, layout, stage, scenario.deadline, outcome.note);
     ReadResult(layout, stage, build, outcome);
     ClearStage(stage);
     return outcome;

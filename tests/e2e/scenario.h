@@ -4,6 +4,7 @@
 
 #include "tree.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +41,8 @@ struct Scenario {
                                     // of this many characters, its trailing "\" included
     int runs = 1;                   // the expectations are of the last run
     bool needsUtf8 = false; // names beyond ASCII: Wine must run with UTF-8 as its ANSI code page
+    std::string outsideFolderName = "outside"; // beside the program folder in the scenario's own
+    std::chrono::seconds deadline{60};         // a run still going then has hung and is killed
 };
 
 // The one scenario table, in groups by behaviour.
@@ -49,6 +52,7 @@ std::vector<Scenario> LibraryFolderScenarios();
 std::vector<Scenario> VersionScenarios();
 std::vector<Scenario> NameScenarios();
 std::vector<Scenario> RemovalScenarios();
+std::vector<Scenario> HostileScenarios();
 
 // Setup steps; each makes the parent folders it needs.
 void PutFixture(const fs::path& file, const std::string& fixture);
@@ -56,6 +60,9 @@ void PutText(const fs::path& file, const std::string& text);
 void PutFolder(const fs::path& folder);
 void PutLink(const fs::path& link, const fs::path& target);
 void MakeReadOnly(const fs::path& file);
+void SetMode(const fs::path& file, fs::perms mode);
+void PutFifo(const fs::path& file);
+void PutSocket(const fs::path& file);
 
 } // namespace e2e
 

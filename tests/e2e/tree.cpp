@@ -38,15 +38,38 @@ bool HasNoWriteBit(fs::perms perms) {
     return (perms & write) == fs::perms::none;
 }
 
+// The bits that no installed or untouched file of a scenario has under umask 022.
+std::string UnusualMode(fs::perms perms) {
+    const auto bits = static_cast<unsigned>(perms & fs::perms::mask);
+    if ((bits & 07133) == 0)
+        return {};
+    char text[24];
+    snprintf(text, sizeof text, " (mode %04o)", bits);
+    return text;
+}
+
 std::string Label(const fs::directory_entry& entry) {
-    if (entry.is_symlink())
+    const fs::file_status status = entry.symlink_status();
+    switch (status.type()) {
+    case fs::file_type::symlink:
         return "-> " + fs::read_symlink(entry.path()).string();
-    if (entry.is_directory())
+    case fs::file_type::directory:
         return kFolder;
+    case fs::file_type::fifo:
+        return kFifo; // reading it would wait for a writer
+    case fs::file_type::socket:
+        return kSocket;
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return kDevice;
+    default:
+        break;
+    }
     const std::string bytes = testing_support::ReadBytes(entry.path());
     const std::string fixture = FixtureNameOf(bytes);
     const std::string label = fixture.empty() ? ContentLabel(bytes) : fixture;
-    return HasNoWriteBit(entry.symlink_status().permissions()) ? label + kReadOnly : label;
+    const fs::perms perms = status.permissions();
+    return label + (HasNoWriteBit(perms) ? kReadOnly : "") + UnusualMode(perms);
 }
 
 } // namespace

@@ -13,12 +13,17 @@ namespace fs = std::filesystem;
 
 // Relative path ("LIB/a.dll") to what is there: kFolder, "-> target" for a symbolic link, the
 // name of the fixture DLL whose bytes a file has ("v2.0.0.0.dll"), "text:<bytes>" for any
-// other file up to kLongestShownText bytes, and "bytes:<size>:<hash>" for a longer one. A file
-// without any write permission bit gets the suffix kReadOnly.
+// other file up to kLongestShownText bytes, and "bytes:<size>:<hash>" for a longer one, and
+// kFifo, kSocket or kDevice for what is no file to read. A file without any write permission bit
+// gets the suffix kReadOnly; one with a special, execute or group or others' write bit also
+// " (mode 0NNNN)".
 using Tree = std::map<std::string, std::string>;
 
 inline const std::string kFolder = "<folder>";
 inline const std::string kReadOnly = " (read-only)";
+inline const std::string kFifo = "<fifo>";
+inline const std::string kSocket = "<socket>";
+inline const std::string kDevice = "<device>";
 inline constexpr size_t kLongestShownText = 400;
 
 // The label ReadTree gives a file with these bytes that is no fixture.

@@ -1,0 +1,226 @@
+// Scenarios of program folders that others could have written to: host names that Windows
+// cannot hold, files that are no files, modes that must not spread, and a log name taken by a
+// link. In every one, nothing outside the program folder and the system folder changes.
+#include "expected_text.h"
+#include "scenario.h"
+
+namespace e2e {
+
+namespace {
+
+using namespace expected;
+
+const std::string kNamesOnlyLinux = "Wine 8 lists Linux names that Windows cannot hold as they "
+                                    "are, and splits those with a backslash";
+
+// Host names no Windows program can see: each would match "*.dll" or be removed with LIB if it
+// were taken for a Windows name, and some would lead out of LIB ("..\\x.dll") or forge a line of
+// the log ("\r\n"). They stay, and so LIB stays, as with a file that cannot be deleted.
+const std::vector<std::string> kFoldersWindowsCannotHold = {"..\\..", "...", ".. "};
+const std::vector<std::string> kNamesWindowsCannotHold = {
+    "a\\b.dll",
+    "a:b.dll",
+    "a*b.dll",
+    "a?b.dll",
+    "a\"b.dll",
+    "a<b.dll",
+    "a>b.dll",
+    "a|b.dll",
+    "tab\tb.dll",
+    "\x01.dll",
+    "bad\xff.dll",
+    "dot.dll.",
+    "end.dll ",
+    "....",
+    ". ",
+    " ",
+    "..\\x.dll",
+    "..\\..\\outside\\notes.txt",
+    "forged\r\nInstallation is successfully complited.\r\nx.dll"};
+
+Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
+    const std::vector<std::string> messages = {kStart, kCopying,
+                                               Copied("LIB\\good.dll", "good.dll"), kDone};
+    Tree program = {{"LIB", kFolder}, {"x.dll", "v2.0.0.0.dll"}, {"readme.txt", "text:keep"}};
+    for (const std::string& name : kNamesWindowsCannotHold)
+        program["LIB/" + name] = "v1.0.0.0.dll";
+    for (const std::string& folder : kFoldersWindowsCannotHold) {
+        program["LIB/" + folder] = kFolder;
+        program["LIB/" + folder + "/inner.dll"] = "v3.0.0.0.dll";
+    }
+    return {.name = "names_windows_cannot_hold_stay_in_library_folder",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "x.dll", "v2.0.0.0.dll");
+                    PutText(l.programFolder / "readme.txt", "keep");
+                    PutText(l.outsideFolder / "notes.txt", "outside");
+                    PutFixture(l.programFolder / "LIB" / "good.dll", "v1.0.0.0.dll");
+                    for (const std::string& name : kNamesWindowsCannotHold)
+                        PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll");
+                    for (const std::string& folder : kFoldersWindowsCannotHold)
+                        PutFixture(l.programFolder / "LIB" / folder / "inner.dll", "v3.0.0.0.dll");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"good.dll", "v1.0.0.0.dll"}},
+            .programFolder = program,
+            .outsideFolder = {{"notes.txt", "text:outside"}},
+            .linuxOnly = kNamesOnlyLinux};
+}
+
+// A program folder whose own name Windows cannot hold is refused before anything is touched:
+// "prod." would otherwise read as its sibling "prod", whose product would be installed.
+Scenario ProgramFolderNameWindowsCannotHold(const std::string& label, const std::string& name) {
+    return {.name = "program_folder_named_" + label,
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
+                    PutFixture(l.outsideFolder / "Tarvik.dll", "v3.0.0.0.dll");
+                    PutFixture(l.outsideFolder / "LIB" / "b.dll", "v3.0.0.0.dll");
+                },
+            .status = 1,
+            .console = {kStart, kNoTargetPath},
+            .log = std::nullopt,
+            .programFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
+                              {"LIB", kFolder},
+                              {"LIB/a.dll", "v1.0.0.0.dll"}},
+            .outsideFolder = {{"Tarvik.dll", "v3.0.0.0.dll"},
+                              {"LIB", kFolder},
+                              {"LIB/b.dll", "v3.0.0.0.dll"}},
+            .linuxOnly = "Wine refuses to start a program from a folder Windows cannot name",
+            .programFolderName = name,
+            .outsideFolderName = "prod"};
+}
+
+// What is no regular file is refused at once, never opened to wait on or read without end:
+// the run ends as any failed copy does, with LIB kept whole.
+Scenario NoFileInLibraryFolder(const std::string& kind,
+                               const std::function<void(const fs::path&)>& put,
+                               const std::string& label, const std::string& linuxOnly) {
+    return {.name = kind + "_in_library_folder",
+            .setup =
+                [put](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
+                    put(l.programFolder / "LIB" / "odd.dll");
+                    PutFixture(l.programFolder / "LIB" / "z.dll", "v2.0.0.0.dll");
+                },
+            .status = 1,
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
+                        CopyFailed("LIB\\odd.dll", "odd.dll")},
+            .log = std::nullopt,
+            .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
+            .programFolder = {{"LIB", kFolder},
+                              {"LIB/a.dll", "v1.0.0.0.dll"},
+                              {"LIB/odd.dll", label},
+                              {"LIB/z.dll", "v2.0.0.0.dll"}},
+            .linuxOnly = linuxOnly,
+            .deadline = std::chrono::seconds(5)};
+}
+
+Scenario PrimaryLibraryIsNoFile(const std::string& kind,
+                                const std::function<void(const fs::path&)>& put,
+                                const std::string& label, const std::string& linuxOnly) {
+    return {
+        .name = "primary_library_is_a_" + kind,
+        .setup =
+            [put](const Layout& l) {
+                put(l.programFolder / "Tarvik.dll");
+                PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
+            },
+        .status = 1,
+        .console = {kStart, CopyFailed("Tarvik.dll", "Tarvik.dll")},
+        .log = std::nullopt,
+        .programFolder = {{"Tarvik.dll", label}, {"LIB", kFolder}, {"LIB/a.dll", "v1.0.0.0.dll"}},
+        .linuxOnly = linuxOnly,
+        .deadline = std::chrono::seconds(5)};
+}
+
+const std::string kDeviceOnlyLinux = "Wine 8 copies from a device until the disk is full";
+
+void PutDeviceLink(const fs::path& file) {
+    PutLink(file, "/dev/zero");
+}
+
+std::vector<Scenario> FileKindScenarios() {
+    const std::string deviceLink = "-> /dev/zero";
+    return {NoFileInLibraryFolder("fifo", PutFifo, kFifo, ""),
+            NoFileInLibraryFolder("socket", PutSocket, kSocket, ""),
+            NoFileInLibraryFolder("device_link", PutDeviceLink, deviceLink, kDeviceOnlyLinux),
+            PrimaryLibraryIsNoFile("fifo", PutFifo, kFifo, ""),
+            PrimaryLibraryIsNoFile("socket", PutSocket, kSocket, ""),
+            PrimaryLibraryIsNoFile("device_link", PutDeviceLink, deviceLink, kDeviceOnlyLinux)};
+}
+
+// An installed copy carries the read-only attribute of its source and nothing else of its
+// mode: no setuid, setgid or sticky bit, no execute bit, no write for others.
+Scenario ModesOfSourcesDoNotSpread() {
+    const std::vector<std::string> names = {"open.dll", "ro.dll", "setgid.dll", "setuid.dll",
+                                            "sticky.dll"};
+    std::vector<std::string> messages = {kStart, kCopying};
+    for (const std::string& name : names)
+        messages.push_back(Copied("LIB\\" + name, name));
+    messages.push_back(kDone);
+    return {.name = "modes_of_sources_do_not_spread",
+            .setup =
+                [](const Layout& l) {
+                    const fs::path lib = l.programFolder / "LIB";
+                    const std::pair<const char*, fs::perms> modes[] = {
+                        {"setuid.dll", fs::perms(04755)},
+                        {"setgid.dll", fs::perms(02755)},
+                        {"sticky.dll", fs::perms(01644)},
+                        {"open.dll", fs::perms(0777)},
+                        {"ro.dll", fs::perms(0444)}};
+                    for (const auto& [name, mode] : modes) {
+                        PutFixture(lib / name, "v1.0.0.0.dll");
+                        SetMode(lib / name, mode);
+                    }
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"open.dll", "v1.0.0.0.dll"},
+                             {"ro.dll", "v1.0.0.0.dll" + kReadOnly},
+                             {"setgid.dll", "v1.0.0.0.dll"},
+                             {"setuid.dll", "v1.0.0.0.dll"},
+                             {"sticky.dll", "v1.0.0.0.dll"}},
+            .programFolder = {{"LIB", kFolder}, {"LIB/ro.dll", "v1.0.0.0.dll" + kReadOnly}}};
+}
+
+// The log is written beside its name and renamed over it: a link there is replaced, never
+// written through, whether it leads to a file elsewhere or nowhere.
+Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
+    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
+    Tree outside;
+    if (!dangling)
+        outside["victim.txt"] = "text:precious";
+    return {.name = "log_name_taken_by_" + kind,
+            .setup =
+                [dangling](const Layout& l) {
+                    if (!dangling)
+                        PutText(l.outsideFolder / "victim.txt", "precious");
+                    PutLink(l.programFolder / "InstallLog_DLL.txt", l.outsideFolder / "victim.txt");
+                },
+            .console = messages,
+            .log = LogOf(messages),
+            .outsideFolder = outside};
+}
+
+} // namespace
+
+std::vector<Scenario> HostileScenarios() {
+    std::vector<Scenario> scenarios = {NamesWindowsCannotHoldStayInLibraryFolder(),
+                                       ModesOfSourcesDoNotSpread(),
+                                       LogNameTakenByLink("link_to_a_file_outside", false),
+                                       LogNameTakenByLink("dangling_link", true)};
+    const std::pair<std::string, std::string> folders[] = {
+        {"with_trailing_dot", "prod."},  {"with_trailing_blank", "prod "},
+        {"with_backslash", "pro\\d"},    {"with_colon", "pro:d"},
+        {"with_line_break", "pro\r\nd"}, {"in_no_utf8", "pro\xff"}};
+    for (const auto& [label, name] : folders)
+        scenarios.push_back(ProgramFolderNameWindowsCannotHold(label, name));
+    for (Scenario& scenario : FileKindScenarios())
+        scenarios.push_back(std::move(scenario));
+    return scenarios;
+}
+
+} // namespace e2e
