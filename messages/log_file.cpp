@@ -3,12 +3,21 @@
 
 namespace {
 
-// A name beside the file, of this run alone, and no longer than the log file's own name, so
-// that it fits wherever the log file's path does.
+// The name the log is written under before it takes its place: beside it, and no longer than
+// its own name, so that it fits wherever the log file's path does.
 CString TemporaryPathBeside(const CString& path) {
-    CString name;
-    name.Format("~Log%08lX.tmp", static_cast<unsigned long>(GetCurrentProcessId()));
-    return GetFolderOfPath(path) + name;
+    return GetFolderOfPath(path) + "~InstallLog.tmp";
+}
+
+// A log that a killed run left half-written is removed; anything else at that name (a link, a
+// folder) is not the tool's to touch, and then no log is written.
+bool ClearLeftover(const CString& path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    return DeleteFileA(path) != FALSE;
 }
 
 bool WriteWhole(HANDLE handle, const CString& text) {
@@ -45,6 +54,7 @@ void WriteTextFile(CString path, CString text) {
     if (path.GetLength() >= MAX_PATH)
         return;
     const CString temporary = TemporaryPathBeside(path);
-    if (WriteNewFile(temporary, text) && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING))
+    if (ClearLeftover(temporary) && WriteNewFile(temporary, text) &&
+        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING))
         DeleteFileA(temporary);
 }

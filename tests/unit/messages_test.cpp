@@ -80,6 +80,24 @@ TEST_F(MessagesTest, LogFileReplacesALinkAtItsNameAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "program"), {}), 1);
 }
 
+// What a killed run left under the temporary name is cleared; a link there is never touched,
+// and then there is no new log.
+TEST_F(MessagesTest, LogFileClearsAHalfWrittenLeftoverButNoLinkAtItsTemporaryName) {
+    TempFolder folder;
+    ScopedPrefix prefix(MakePrefix(folder / "prefix"));
+    const fs::path log = folder / "InstallLog_DLL.txt", temporary = folder / "~InstallLog.tmp";
+    WriteBytes(temporary, "half");
+    WriteTextFile(DosPath(log).c_str(), "whole\r\n");
+    EXPECT_EQ(ReadBytes(log), "whole\r\n");
+    EXPECT_FALSE(fs::exists(temporary));
+    WriteBytes(folder / "outside.txt", "precious");
+    fs::create_symlink(folder / "outside.txt", temporary);
+    WriteTextFile(DosPath(log).c_str(), "newer\r\n");
+    EXPECT_EQ(ReadBytes(log), "whole\r\n");
+    EXPECT_EQ(ReadBytes(folder / "outside.txt"), "precious");
+    EXPECT_TRUE(fs::is_symlink(temporary));
+}
+
 TEST_F(MessagesTest, UnwritableLogFileIsSwallowed) {
     TempFolder folder;
     ScopedPrefix prefix(MakePrefix(folder / "prefix"));

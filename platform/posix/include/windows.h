@@ -157,7 +157,6 @@ DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
 HMODULE GetModuleHandleA(LPCSTR lpModuleName);
 LPSTR GetCommandLineA();
-DWORD GetCurrentProcessId();
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 

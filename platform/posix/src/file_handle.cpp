@@ -35,11 +35,34 @@ bool CheckDisposition(const posix::HostPath& target, DWORD access, DWORD disposi
                    : TRUE;
     if (disposition == CREATE_NEW)
         return Fail(ERROR_FILE_EXISTS);
+    // A folder, FIFO, socket or device is never opened as a file: one would block, one
+    // would wake a driver.
     struct stat st {};
-    if (stat(target.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (stat(target.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     if ((access & GENERIC_WRITE) && posix::IsReadOnlyMode(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+} // namespace
+
+namespace {
+
+// What follows the open: only a regular file is kept, exclusive access is taken where no
+// sharing was asked for, and the file is emptied where the disposition says so.
+bool FinishOpen(int fd, DWORD shareMode, DWORD disposition) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return posix::FailFromErrno();
+    if (!S_ISREG(st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    // No share flags means exclusive access; other openers through this layer are refused.
+    if (shareMode == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return Fail(ERROR_SHARING_VIOLATION);
+    const bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    if (truncate && ftruncate(fd, 0) != 0)
+        return posix::FailFromErrno();
     return TRUE;
 }
 
@@ -51,23 +74,20 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (!posix::ResolvePath(lpFileName, target) ||
         !CheckDisposition(target, dwDesiredAccess, dwCreationDisposition))
         return INVALID_HANDLE_VALUE;
+    // O_NONBLOCK keeps a FIFO from holding the open up; nothing but a regular file is kept.
     const int fd =
-        open(target.path.c_str(), OpenFlags(dwDesiredAccess, dwCreationDisposition), 0666);
+        open(target.path.c_str(),
+             OpenFlags(dwDesiredAccess, dwCreationDisposition) | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) {
         posix::FailFromErrno();
         return INVALID_HANDLE_VALUE;
     }
-    // No share flags means exclusive access; other openers through this layer are refused.
-    if (dwShareMode == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!FinishOpen(fd, dwShareMode, dwCreationDisposition)) {
+        const DWORD error = GetLastError();
         close(fd);
-        Fail(ERROR_SHARING_VIOLATION);
-        return INVALID_HANDLE_VALUE;
-    }
-    const bool truncate =
-        dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
-    if (truncate && ftruncate(fd, 0) != 0) {
-        posix::FailFromErrno();
-        close(fd);
+        if (!target.exists)
+            unlink(target.path.c_str()); // a file that could not be opened is not left created
+        SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
     const bool opensOrCreates =

@@ -44,10 +44,6 @@ std::string ExecutablePath() {
 
 } // namespace
 
-DWORD GetCurrentProcessId() {
-    return static_cast<DWORD>(getpid());
-}
-
 HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
     if (!lpModuleName)
         return posix::ExecutableModule();
