@@ -71,6 +71,7 @@ void ExpectOutcome(const Scenario& scenario, const Outcome& outcome, const Build
     ExpectTree(outcome.systemFolder, scenario.systemFolder, layout, "the system folder");
     ExpectTree(outcome.programFolder, scenario.programFolder, layout, "the program folder");
     ExpectTree(outcome.outsideFolder, scenario.outsideFolder, layout, "the folder outside");
+    ExpectTree(outcome.wow64Folder, scenario.wow64Folder, layout, "syswow64");
 }
 
 void ExpectSameOutcome(const Outcome& linuxRun, const Outcome& wineRun) {
@@ -101,6 +102,8 @@ TEST_P(LinuxBuild, Run) {
                          {},
                          {"WINEPREFIX=" + (temp / "prefix").string()}};
     fs::create_directories(stage.work);
+    if (scenario.withWow64)
+        fs::create_directories(LayoutOf(scenario, stage).wow64Folder);
     const Build build = LinuxBuildOf();
     const Outcome outcome = RunScenario(scenario, build, stage);
     ExpectOutcome(scenario, outcome, build, LayoutOf(scenario, stage));

@@ -49,7 +49,8 @@ ProcessResult RunOnce(const Build& build, const Layout& layout, const Stage& sta
     return result;
 }
 
-void ReadResult(const Layout& layout, const Stage& stage, const Build& build, Outcome& outcome) {
+void ReadResult(const Scenario& scenario, const Layout& layout, const Stage& stage,
+                const Build& build, Outcome& outcome) {
     const fs::path log = layout.programFolder / kLogFileName;
     const bool logIsFile = fs::is_regular_file(fs::symlink_status(log));
     if (logIsFile)
@@ -62,6 +63,8 @@ void ReadResult(const Layout& layout, const Stage& stage, const Build& build, Ou
         return stage.baseline.count(FirstComponent(path)) != 0;
     });
     outcome.outsideFolder = ReadTree(layout.outsideFolder);
+    if (scenario.withWow64)
+        outcome.wow64Folder = ReadTree(layout.wow64Folder);
 }
 
 } // namespace
@@ -79,8 +82,9 @@ Layout LayoutOf(const Scenario& scenario, const Stage& stage) {
     const size_t length = WindowsPathOf(stage.work / name).size() + 1;
     if (length < scenario.programFolderLength)
         name += std::string(scenario.programFolderLength - length, 'p');
-    return {stage.work / name, stage.prefix / "drive_c" / "windows" / "system32",
-            stage.work / scenario.outsideFolderName};
+    const fs::path windows = stage.prefix / "drive_c" / "windows";
+    return {stage.work / name, windows / "system32", stage.work / scenario.outsideFolderName,
+            windows / "syswow64"};
 }
 
 void ClearStage(const Stage& stage) {
@@ -102,7 +106,7 @@ Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& s
     Outcome outcome;
     for (int run = 0; run < scenario.runs; ++run)
         outcome.process = RunOnce(build, layout, stage, scenario.deadline, outcome.note);
-    ReadResult(layout, stage, build, outcome);
+    ReadResult(scenario, layout, stage, build, outcome);
     ClearStage(stage);
     return outcome;
 }

@@ -35,6 +35,7 @@ struct Outcome {
     Tree systemFolder;              // less the baseline names
     Tree programFolder;             // less the executable and a log file
     Tree outsideFolder;
+    Tree wow64Folder; // read only where the scenario asks for it
     std::string note; // what the harness did beyond the plain run, such as a second try
 };
 

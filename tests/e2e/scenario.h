@@ -18,6 +18,7 @@ struct Layout {
     fs::path programFolder;
     fs::path systemFolder;
     fs::path outsideFolder;
+    fs::path wow64Folder; // where a 64-bit prefix keeps the DLLs of 32-bit programs
 };
 
 // In expected texts, the program folder's Windows path with its trailing "\".
@@ -41,6 +42,8 @@ struct Scenario {
                                     // of this many characters, its trailing "\" included
     int runs = 1;                   // the expectations are of the last run
     bool needsUtf8 = false; // names beyond ASCII: Wine must run with UTF-8 as its ANSI code page
+    bool withWow64 = false; // the prefix has syswow64, whose entries are then checked too
+    Tree wow64Folder = {};
     std::string outsideFolderName = "outside"; // beside the program folder in the scenario's own
     std::chrono::seconds deadline{60};         // a run still going then has hung and is killed
 };
@@ -53,6 +56,7 @@ std::vector<Scenario> VersionScenarios();
 std::vector<Scenario> NameScenarios();
 std::vector<Scenario> RemovalScenarios();
 std::vector<Scenario> HostileScenarios();
+std::vector<Scenario> BitnessScenarios();
 
 // Setup steps; each makes the parent folders it needs.
 void PutFixture(const fs::path& file, const std::string& fixture);

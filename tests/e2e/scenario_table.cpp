@@ -17,7 +17,7 @@ const std::vector<Scenario>& AllScenarios() {
         std::vector<Scenario> all;
         for (const auto& group :
              {PrimaryLibraryScenarios(), LibraryFolderScenarios(), VersionScenarios(),
-              NameScenarios(), RemovalScenarios(), HostileScenarios()})
+              NameScenarios(), RemovalScenarios(), HostileScenarios(), BitnessScenarios()})
             all.insert(all.end(), group.begin(), group.end());
         return all;
     }();

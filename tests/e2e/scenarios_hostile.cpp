@@ -10,41 +10,47 @@ namespace {
 
 using namespace expected;
 
-const std::string kNamesOnlyLinux = "Wine 8 lists Linux names that Windows cannot hold as they "
-                                    "are, and splits those with a backslash";
+// The table is built while tests are registered, before this file's own globals may be: its
+// constants are plain texts, and its lists are made when asked for.
+constexpr const char* kNamesOnlyLinux = "Wine 8 lists Linux names that Windows cannot hold as "
+                                        "they are, and splits those with a backslash";
 
 // Host names no Windows program can see: each would match "*.dll" or be removed with LIB if it
 // were taken for a Windows name, and some would lead out of LIB ("..\\x.dll") or forge a line of
 // the log ("\r\n"). They stay, and so LIB stays, as with a file that cannot be deleted.
-const std::vector<std::string> kFoldersWindowsCannotHold = {"..\\..", "...", ".. "};
-const std::vector<std::string> kNamesWindowsCannotHold = {
-    "a\\b.dll",
-    "a:b.dll",
-    "a*b.dll",
-    "a?b.dll",
-    "a\"b.dll",
-    "a<b.dll",
-    "a>b.dll",
-    "a|b.dll",
-    "tab\tb.dll",
-    "\x01.dll",
-    "bad\xff.dll",
-    "dot.dll.",
-    "end.dll ",
-    "....",
-    ". ",
-    " ",
-    "..\\x.dll",
-    "..\\..\\outside\\notes.txt",
-    "forged\r\nInstallation is successfully complited.\r\nx.dll"};
+std::vector<std::string> FoldersWindowsCannotHold() {
+    return {"..\\..", "...", ".. "};
+}
+
+std::vector<std::string> NamesWindowsCannotHold() {
+    return {"a\\b.dll",
+            "a:b.dll",
+            "a*b.dll",
+            "a?b.dll",
+            "a\"b.dll",
+            "a<b.dll",
+            "a>b.dll",
+            "a|b.dll",
+            "tab\tb.dll",
+            "\x01.dll",
+            "bad\xff.dll",
+            "dot.dll.",
+            "end.dll ",
+            "....",
+            ". ",
+            " ",
+            "..\\x.dll",
+            "..\\..\\outside\\notes.txt",
+            "forged\r\nInstallation is successfully complited.\r\nx.dll"};
+}
 
 Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
     const std::vector<std::string> messages = {kStart, kCopying,
                                                Copied("LIB\\good.dll", "good.dll"), kDone};
     Tree program = {{"LIB", kFolder}, {"x.dll", "v2.0.0.0.dll"}, {"readme.txt", "text:keep"}};
-    for (const std::string& name : kNamesWindowsCannotHold)
+    for (const std::string& name : NamesWindowsCannotHold())
         program["LIB/" + name] = "v1.0.0.0.dll";
-    for (const std::string& folder : kFoldersWindowsCannotHold) {
+    for (const std::string& folder : FoldersWindowsCannotHold()) {
         program["LIB/" + folder] = kFolder;
         program["LIB/" + folder + "/inner.dll"] = "v3.0.0.0.dll";
     }
@@ -55,9 +61,9 @@ Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
                     PutText(l.programFolder / "readme.txt", "keep");
                     PutText(l.outsideFolder / "notes.txt", "outside");
                     PutFixture(l.programFolder / "LIB" / "good.dll", "v1.0.0.0.dll");
-                    for (const std::string& name : kNamesWindowsCannotHold)
+                    for (const std::string& name : NamesWindowsCannotHold())
                         PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll");
-                    for (const std::string& folder : kFoldersWindowsCannotHold)
+                    for (const std::string& folder : FoldersWindowsCannotHold())
                         PutFixture(l.programFolder / "LIB" / folder / "inner.dll", "v3.0.0.0.dll");
                 },
             .console = messages,
@@ -136,7 +142,7 @@ Scenario PrimaryLibraryIsNoFile(const std::string& kind,
         .deadline = std::chrono::seconds(5)};
 }
 
-const std::string kDeviceOnlyLinux = "Wine 8 copies from a device until the disk is full";
+constexpr const char* kDeviceOnlyLinux = "Wine 8 copies from a device until the disk is full";
 
 void PutDeviceLink(const fs::path& file) {
     PutLink(file, "/dev/zero");

@@ -3,6 +3,7 @@
 #include "dos_path.h"
 #include "file_info.h"
 #include "last_error.h"
+#include "system_view.h"
 #include "unique_fd.h"
 
 #include <cerrno>
@@ -192,6 +193,9 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     if (!posix::OpenExisting(lpExistingFileName, src, from))
         return FALSE;
     const struct stat& srcStat = src.st; // the open file's
+    // The source is the DLL in hand for its destination's name: a 32-bit one goes to syswow64.
+    const std::string_view newName = lpNewFileName ? lpNewFileName : "";
+    posix::NoteFileInHand(newName.substr(newName.find_last_of("\\/") + 1), src.path);
     if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
         return FALSE;
     std::string tempPath;

@@ -1,7 +1,9 @@
 #include "dos_path.h"
 #include "drives.h"
 #include "last_error.h"
+#include "name_fold.h"
 #include "name_index.h"
+#include "system_view.h"
 #include "windows_name.h"
 
 #include <algorithm>
@@ -70,23 +72,62 @@ std::vector<PathName> CollapseNames(std::string_view rest) {
     return names;
 }
 
-// Appends the names of the path after its root to the host path. A name that is no Windows
-// name once trimmed is refused: only a host entry that Windows cannot hold could answer to it.
-bool AppendNames(std::string_view rest, std::string& host) {
+// A Windows path spelled as a host path, before any name is looked up.
+struct SpelledPath {
+    std::string host;
+    size_t rootLength = 0;
+    bool inSystemFolder = false;
+};
+
+// The names of a path after its root, trimmed. A name that is no Windows name once trimmed is
+// refused: only a host entry that Windows cannot hold could answer to it.
+bool TrimmedNames(std::string_view rest, std::vector<std::string_view>& names) {
     for (const PathName& name : CollapseNames(rest)) {
         const std::string_view trimmed = TrimName(name.text, name.last);
         if (trimmed.empty())
             continue; // "dir\..." is the folder itself, as on Windows
         if (const DWORD error = WhyNotAWindowsName(trimmed))
             return Fail(error);
-        host += '/';
-        host += trimmed;
+        names.push_back(trimmed);
     }
     return TRUE;
 }
 
+bool IsSystemFolderName(std::string_view name) {
+    return NamesEqualIgnoringCase(name, "system32") || NamesEqualIgnoringCase(name, "syswow64");
+}
+
+// A DLL in C:\windows\system32 is one in syswow64 when the DLL in hand under its name is a
+// 32-bit one and the prefix has that folder: what a 64-bit Windows shows a 32-bit program.
+void TakeTheDllsView(const std::string& driveRoot, std::vector<std::string_view>& names) {
+    if (names.size() != 3 || !NamesEqualIgnoringCase(names[1], "system32") ||
+        !IsThirtyTwoBitInHand(names[2]))
+        return;
+    struct stat st {};
+    const std::string syswow64 = driveRoot + "/windows/syswow64";
+    if (stat(syswow64.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        names[1] = "syswow64";
+}
+
+bool SpellDrivePath(const Drive& drive, std::string_view rest, SpelledPath& spelled) {
+    std::vector<std::string_view> names;
+    if (!TrimmedNames(rest, names))
+        return false;
+    spelled.inSystemFolder = drive.letter == 'C' && names.size() >= 2 &&
+                             NamesEqualIgnoringCase(names[0], "windows") &&
+                             IsSystemFolderName(names[1]);
+    if (spelled.inSystemFolder)
+        TakeTheDllsView(drive.root, names);
+    spelled.host.reserve(drive.root.size() + rest.size());
+    spelled.host = drive.root;
+    spelled.rootLength = spelled.host.size();
+    for (const std::string_view name : names)
+        spelled.host.append(1, '/').append(name);
+    return TRUE;
+}
+
 // Turns a Windows path into the host folder of its root followed by the names below it.
-bool SplitRoot(std::string path, std::string& host, size_t& rootLength) {
+bool SplitRoot(std::string path, SpelledPath& spelled) {
     for (char& c : path)
         c = c == '/' ? '\\' : c;
     if (path.rfind("\\\\?\\", 0) == 0)
@@ -97,18 +138,15 @@ bool SplitRoot(std::string path, std::string& host, size_t& rootLength) {
         const Drive* drive = FindDrive(path[0]);
         if (!drive)
             return Fail(ERROR_PATH_NOT_FOUND);
-        host.reserve(drive->root.size() + path.size());
-        host = drive->root;
-        rootLength = host.size();
-        return AppendNames(std::string_view(path).substr(2), host);
+        return SpellDrivePath(*drive, std::string_view(path).substr(2), spelled);
     }
     // A current folder on no drive gives relative paths nothing to stand on.
     const std::string current = DosPathFromHost(CurrentHostFolder());
     if (current.empty())
         return Fail(ERROR_PATH_NOT_FOUND);
     if (!path.empty() && path[0] == '\\')
-        return SplitRoot(current.substr(0, 2) + path, host, rootLength);
-    return SplitRoot(current + "\\" + path, host, rootLength);
+        return SplitRoot(current.substr(0, 2) + path, spelled);
+    return SplitRoot(current + "\\" + path, spelled);
 }
 
 std::string JoinHostPath(const std::string& folder, const std::string& name) {
@@ -189,23 +227,25 @@ bool ResolveMissingLeaf(const std::string& host, size_t rootLength, HostPath& ou
 }
 
 // The host form of a Windows path, before any name is looked up.
-bool SpellHostPath(LPCSTR dosPath, std::string& host, size_t& rootLength) {
+bool SpellHostPath(LPCSTR dosPath, SpelledPath& spelled) {
     if (!dosPath || !*dosPath)
         return Fail(ERROR_PATH_NOT_FOUND);
     // The "A" calls of Windows take at most MAX_PATH characters with the terminator.
     if (strnlen(dosPath, MAX_PATH) >= MAX_PATH)
         return Fail(ERROR_FILENAME_EXCED_RANGE);
-    return SplitRoot(dosPath, host, rootLength);
+    return SplitRoot(dosPath, spelled);
 }
 
 } // namespace
 
 bool ResolvePath(LPCSTR dosPath, HostPath& out) {
     out = HostPath();
-    std::string host;
-    size_t rootLength = 0;
-    if (!SpellHostPath(dosPath, host, rootLength))
+    SpelledPath spelled;
+    if (!SpellHostPath(dosPath, spelled))
         return false;
+    out.inSystemFolder = spelled.inSystemFolder;
+    std::string& host = spelled.host;
+    const size_t rootLength = spelled.rootLength;
     // Most paths are spelled as they are on disk: one lstat settles them.
     if (lstat(host.empty() ? "/" : host.c_str(), &out.st) == 0) {
         out.path = host.empty() ? std::string("/") : std::move(host);
@@ -224,10 +264,11 @@ namespace {
 // Opens the file the path names with O_PATH, which follows links but never blocks on a FIFO nor
 // calls a device's driver. A path spelled as it is on disk is settled by the open itself.
 bool OpenPathOnly(LPCSTR dosPath, HostPath& out, UniqueFd& pathFd) {
-    std::string host;
-    size_t rootLength = 0;
-    if (!SpellHostPath(dosPath, host, rootLength))
+    SpelledPath spelled;
+    if (!SpellHostPath(dosPath, spelled))
         return false;
+    std::string& host = spelled.host;
+    out.inSystemFolder = spelled.inSystemFolder;
     pathFd.reset(open(host.empty() ? "/" : host.c_str(), O_PATH | O_CLOEXEC));
     if (pathFd.get() >= 0) {
         out.path = host.empty() ? std::string("/") : std::move(host);
@@ -244,30 +285,45 @@ bool OpenPathOnly(LPCSTR dosPath, HostPath& out, UniqueFd& pathFd) {
 
 } // namespace
 
-bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd) {
-    out = HostPath();
-    UniqueFd pathFd;
-    if (!OpenPathOnly(dosPath, out, pathFd))
-        return false;
-    if (fstat(pathFd.get(), &out.st) != 0)
+namespace {
+
+// Opens for reading the regular file that pathFd (opened with O_PATH) stands for.
+bool ReopenRegularFile(int pathFd, const std::string& hostPath, struct stat& st, UniqueFd& fd) {
+    if (fstat(pathFd, &st) != 0)
         return FailFromErrno();
-    if (!S_ISREG(out.st.st_mode))
+    if (!S_ISREG(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     // Opened again through the descriptor's /proc name, it is the very file just checked.
-    const std::string self = "/proc/self/fd/" + std::to_string(pathFd.get());
+    const std::string self = "/proc/self/fd/" + std::to_string(pathFd);
     fd.reset(open(self.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     if (fd.get() >= 0)
         return TRUE;
     if (errno != ENOENT)
         return FailFromErrno();
     // Without /proc the path is opened once more, and must still be the same regular file.
-    fd.reset(open(out.path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    fd.reset(open(hostPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {};
     if (fd.get() < 0 || fstat(fd.get(), &opened) != 0)
         return FailFromErrno();
-    if (opened.st_dev != out.st.st_dev || opened.st_ino != out.st.st_ino)
+    if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino)
         return Fail(ERROR_ACCESS_DENIED);
     return TRUE;
+}
+
+} // namespace
+
+bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd) {
+    out = HostPath();
+    UniqueFd pathFd;
+    return OpenPathOnly(dosPath, out, pathFd) &&
+           ReopenRegularFile(pathFd.get(), out.path, out.st, fd);
+}
+
+bool OpenRegularHostFile(const std::string& hostPath, struct stat& st, UniqueFd& fd) {
+    const UniqueFd pathFd(open(hostPath.c_str(), O_PATH | O_CLOEXEC));
+    if (pathFd.get() < 0)
+        return FailFromErrno();
+    return ReopenRegularFile(pathFd.get(), hostPath, st, fd);
 }
 
 namespace {

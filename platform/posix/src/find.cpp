@@ -4,6 +4,7 @@
 #include "handles.h"
 #include "last_error.h"
 #include "name_fold.h"
+#include "system_view.h"
 #include "windows_name.h"
 
 #include <algorithm>
@@ -91,8 +92,12 @@ bool ListMatches(int folderFd, const std::string& mask, std::vector<std::string>
 // the folder for fully seen and might delete what it never handled.
 BOOL DeliverNext(posix::FindObject& find, WIN32_FIND_DATAA& data) {
     while (find.next < find.names.size()) {
-        if (posix::FillFindData(find.folderFd, find.names[find.next++], data))
+        const std::string& name = find.names[find.next++];
+        if (posix::FillFindData(find.folderFd, name, data)) {
+            if (find.notesInHand)
+                posix::NoteFileInHand(name, find.folderPath + "/" + name);
             return TRUE;
+        }
         if (errno != ENOENT)
             return posix::FailFromErrno();
     }
@@ -108,14 +113,17 @@ bool SplitPattern(const std::string& pattern, std::string& folder, std::string& 
 
 // Opens the folder to list. Only a folder that is not there is "path not found"; one that
 // cannot be read says why.
-bool OpenFolder(const std::string& folder, int& folderFd) {
+bool OpenFolder(const std::string& folder, posix::FindObject& find) {
     posix::HostPath resolved;
     if (!posix::ResolvePath(folder.c_str(), resolved))
         return false;
     if (!resolved.exists)
         return Fail(ERROR_PATH_NOT_FOUND);
-    folderFd = open(resolved.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
+    // What a program finds elsewhere is what it may install into the system folder next.
+    find.notesInHand = !resolved.inSystemFolder;
+    find.folderPath = resolved.path;
+    find.folderFd = open(resolved.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (find.folderFd < 0)
         return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                    : posix::FailFromErrno();
     return true;
@@ -132,13 +140,14 @@ bool FindPlainName(const std::string& pattern, WIN32_FIND_DATAA& data) {
         return Fail(ERROR_FILE_NOT_FOUND);
     const std::string name = resolved.path.substr(resolved.path.rfind('/') + 1);
     posix::FillFindDataFrom(name, resolved.st, posix::TargetOf(resolved.path, resolved.st), data);
+    if (!resolved.inSystemFolder)
+        posix::NoteFileInHand(name, resolved.path);
     return true;
 }
 
 HANDLE FindFirstMatch(const std::string& folder, const std::string& mask, WIN32_FIND_DATAA& data) {
     auto* find = new posix::FindObject();
-    const bool listed =
-        OpenFolder(folder, find->folderFd) && ListMatches(find->folderFd, mask, find->names);
+    const bool listed = OpenFolder(folder, *find) && ListMatches(find->folderFd, mask, find->names);
     if (listed && find->names.empty())
         Fail(ERROR_FILE_NOT_FOUND);
     if (!listed || find->names.empty() || !DeliverNext(*find, data)) {

@@ -26,6 +26,8 @@ struct FindObject : HandleObject {
     FindObject() : HandleObject(HandleKind::Find) {}
     ~FindObject() override;
     int folderFd = -1;              // the folder listed, open until the handle is closed
+    std::string folderPath;         // its host path
+    bool notesInHand = false;       // what it delivers is noted as in hand (system_view.h)
     std::vector<std::string> names; // in delivery order
     size_t next = 0;
 };

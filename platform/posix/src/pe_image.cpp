@@ -26,6 +26,7 @@ constexpr size_t kLargestOptionalPrefix =
 constexpr uint16_t kMaxSections = 96;
 
 struct NtHeaders {
+    uint16_t machine = 0;
     uint64_t optionalOffset = 0;
     uint16_t optionalSize = 0;
     uint16_t sectionCount = 0;
@@ -46,7 +47,8 @@ DWORD ReadNtHeaders(const ImageSource& source, NtHeaders& headers) {
     const ByteView file(bytes.data(), bytes.size());
     uint32_t signature = 0;
     if (!file.ReadU32(0, signature) || signature != kPeSignature ||
-        !file.ReadU16(6, headers.sectionCount) || !file.ReadU16(20, headers.optionalSize))
+        !file.ReadU16(4, headers.machine) || !file.ReadU16(6, headers.sectionCount) ||
+        !file.ReadU16(20, headers.optionalSize))
         return ERROR_BAD_FORMAT;
     headers.optionalOffset = uint64_t{newHeader} + kFileHeaderSize;
     return ERROR_SUCCESS;
@@ -78,6 +80,14 @@ DWORD ReadResourceEntry(const ImageSource& source, const NtHeaders& headers, uin
 }
 
 } // namespace
+
+DWORD ReadImageMachine(const ImageSource& source, uint16_t& machine) {
+    NtHeaders headers;
+    if (DWORD error = ReadNtHeaders(source, headers))
+        return error;
+    machine = headers.machine;
+    return ERROR_SUCCESS;
+}
 
 DWORD PeImage::Open(const ImageSource& source) {
     NtHeaders headers;

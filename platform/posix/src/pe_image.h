@@ -16,6 +16,10 @@ struct FileRange {
     uint32_t size = 0;
 };
 
+// The machine an image is built for (0x14C for i386, 0x8664 for x64), from its headers alone;
+// ERROR_BAD_FORMAT for anything that is not a PE image.
+DWORD ReadImageMachine(const ImageSource& source, uint16_t& machine);
+
 class PeImage {
   public:
     // Reads the DOS header, the PE headers and the section table. ERROR_BAD_FORMAT for
