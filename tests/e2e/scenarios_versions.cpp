@@ -90,11 +90,11 @@ Scenario UnderWineTheReaderFaults(Scenario scenario) {
     return scenario;
 }
 
-// The Linux build's user language is English (US); Wine's, under the ka_GE.UTF-8 locale that
-// gives it a UTF-8 ANSI code page for these runs, is Georgian, which picks the Georgian resource.
-Scenario UnderWineTheUserIsGeorgian(Scenario scenario) {
-    scenario.linuxOnly = "Wine runs here under ka_GE.UTF-8, whose user language, Georgian, reads "
-                         "the Georgian 9.0 version resource where English (US) reads German 1.0";
+// The Linux build's user languages are English (US) and English; Wine's, under the ka_GE.UTF-8
+// locale that gives it a UTF-8 ANSI code page for these runs, are Georgian ones.
+Scenario UnderWineTheUserIsGeorgian(Scenario scenario, const std::string& what) {
+    scenario.linuxOnly =
+        "Wine runs here under ka_GE.UTF-8, whose user language is Georgian: " + what;
     return scenario;
 }
 
@@ -122,8 +122,9 @@ std::vector<Scenario> VersionScenarios() {
                               "unversioned.dll"),
         NonPeOfferedCopyIsInstalled(),
         FullInstallation(),
-        // Which version resource is read: id 1 only; neutral, then English (US), then the first
-        // listed. Each installed copy would be kept (9.0) or replaced (1.0, none) otherwise.
+        // Which version resource is read: id 1 only; neutral, then English (US) and English,
+        // then the first listed. Each installed copy would be kept (9.0) or replaced (1.0, none)
+        // otherwise.
         InstalledCopyKept("english_us_version_is_read_before_german", "v2.0.0.0.dll",
                           "version_lang_german_english.dll"),
         InstalledCopyReplaced("neutral_version_is_read_before_english_us", "v2.0.0.0.dll",
@@ -148,7 +149,12 @@ std::vector<Scenario> VersionScenarios() {
                               "version_lang_german_english.dll", "v2.0.0.0.dll"),
         UnderWineTheUserIsGeorgian(
             InstalledCopyReplaced("georgian_version_is_no_language_of_the_user", "v2.0.0.0.dll",
-                                  "version_lang_georgian_german.dll")),
+                                  "version_lang_georgian_german.dll"),
+            "it reads the Georgian 9.0 version resource where English (US) reads German 1.0"),
+        UnderWineTheUserIsGeorgian(
+            InstalledCopyKept("english_without_a_country_is_the_users_language_too", "v2.0.0.0.dll",
+                              "version_lang_neutral_sublanguages.dll"),
+            "it reads German 1.0, listed first, where English (US) reads English 9.0"),
         // Malformed DLLs read as having no version.
         UnderWineTheReaderFaults(InstalledCopyReplaced(
             "installed_copy_with_resource_data_rva_past_the_image_is_replaced", "v1.0.0.0.dll",

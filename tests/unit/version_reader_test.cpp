@@ -269,7 +269,7 @@ TEST_F(VersionTest, FailuresNameTheirCause) {
 // The language table of version_lang_german_english.dll renumbered, its German 1.0 first and
 // English (US) 9.0 second: what a neutral request takes, for a user whose one language is
 // English (US).
-TEST_F(VersionTest, ANeutralRequestTakesNeutralThenEnglishUsThenTheFirstListed) {
+TEST_F(VersionTest, ANeutralRequestTakesNeutralThenTheUsersLanguagesThenTheFirstListed) {
     const std::string image = ReadBytes(Fixture("version_lang_german_english.dll"));
     PeLayout layout;
     ASSERT_TRUE(FindPeLayout(image, layout));
@@ -281,7 +281,8 @@ TEST_F(VersionTest, ANeutralRequestTakesNeutralThenEnglishUsThenTheFirstListed) 
         {0x0407, 0x0409, "9.0.0.0"}, // English (US) before German
         {0x0000, 0x0409, "1.0.0.0"}, // neutral before English (US)
         {0x0407, 0x0809, "1.0.0.0"}, // English (UK) is not English (US)
-        {0x0007, 0x0009, "1.0.0.0"}, // nor is English without a sublanguage
+        {0x0007, 0x0009, "9.0.0.0"}, // English, English (US)'s parent, is the user's too
+        {0x0009, 0x0409, "9.0.0.0"}, // but comes after English (US)
         {0x0407, 0x0437, "1.0.0.0"}, // Georgian is no language of this user
         {0x0407, 0x0800, "1.0.0.0"}, // the system's default comes after any other
     };

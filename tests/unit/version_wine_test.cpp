@@ -88,14 +88,16 @@ TEST(VersionUnderWineTest, BothBuildsReadTheSameProductVersions) {
 }
 
 // ka_GE.UTF-8, under which the end-to-end runs give Wine a UTF-8 ANSI code page, also gives it
-// the user language Georgian (0x0437), tried before English (US): only a DLL with a Georgian
-// version resource is read differently.
+// the user language Georgian (0x0437) with its parent (0x0037), tried before English (US) and
+// without English (0x0009): only a DLL with a version resource in one of those four languages
+// is read differently.
 TEST(VersionUnderWineTest, UnderAGeorgianLocaleWineReadsTheGeorgianResource) {
     const fs::path locales = fs::path(DLLINSTALL_WINE_PREFIX) / "locale";
     if (!fs::is_directory(locales / "ka_GE.UTF-8"))
         GTEST_SKIP() << "no ka_GE.UTF-8 locale in the Wine prefix (package locales)";
     ExpectSameVersionsUnderWine({"LOCPATH=" + Quote(locales.string()) + " LC_ALL=ka_GE.UTF-8",
-                                 {{"version_lang_georgian_german.dll", "9.0.0.0"}}});
+                                 {{"version_lang_georgian_german.dll", "9.0.0.0"},
+                                  {"version_lang_neutral_sublanguages.dll", "1.0.0.0"}}});
 }
 
 } // namespace

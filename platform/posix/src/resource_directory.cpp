@@ -15,12 +15,13 @@ constexpr size_t kDataEntrySize = 16;
 constexpr uint32_t kHighBit = 0x80000000; // a named entry, or an entry leading to a directory
 
 // The languages a neutral request tries, in this order, before it takes the first there is:
-// neutral, the user's languages, English (US). The Linux build's user has one language,
-// English (US), the language of its messages, so the last two are the same.
+// neutral, the user's languages, English (US). The Linux build's user has one language, English
+// (US), the language of its messages, which Windows follows with its parent, English (0x0009).
 constexpr uint16_t kNeutral = 0x0000;
 constexpr uint16_t kUserLanguage = 0x0409;
+constexpr uint16_t kUserLanguageParent = 0x0009;
 constexpr uint16_t kEnglishUs = 0x0409;
-constexpr uint16_t kLanguagesTried[] = {kNeutral, kUserLanguage, kEnglishUs};
+constexpr uint16_t kLanguagesTried[] = {kNeutral, kUserLanguage, kUserLanguageParent, kEnglishUs};
 
 struct Entry {
     uint32_t name = 0;
