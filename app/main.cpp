@@ -24,14 +24,39 @@ void LoadDllsFromSystemFolderOnly() {
     setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-} // namespace
+// A console shows the bytes written to it in its output code page, the OEM one unless changed,
+// while the tool writes in its ANSI code page (UTF-8 wherever Windows honours the manifest), so
+// for the run the console is switched to that. Gives the code page to put back at exit, or 0
+// when there is no console or nothing was changed.
+UINT ShowConsoleOutputInAnsiCodePage() {
+    const UINT console = GetConsoleOutputCP();
+    const UINT ansi = GetACP();
+    if (console == 0 || console == ansi || !SetConsoleOutputCP(ansi))
+        return 0;
+    return console;
+}
 
-int main(int /*argc*/, char* /*argv*/[], char* /*envp*/[]) {
-    LoadDllsFromSystemFolderOnly();
+// The console is shared with whoever started the tool, so it gets its code page back.
+void RestoreConsoleOutputCodePage(UINT codePage) {
+    if (codePage != 0)
+        SetConsoleOutputCP(codePage);
+}
+
+int InitializeAndRun() {
     if (!AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0)) {
         std::cerr << "Fatal Error: MFC initialization failed." << std::endl;
         return 1;
     }
     CoInitialize(nullptr); // whatever it says, nothing here depends on COM being up
     return RunInstallation();
+}
+
+} // namespace
+
+int main(int /*argc*/, char* /*argv*/[], char* /*envp*/[]) {
+    LoadDllsFromSystemFolderOnly();
+    const UINT consoleCodePage = ShowConsoleOutputInAnsiCodePage();
+    const int status = InitializeAndRun();
+    RestoreConsoleOutputCodePage(consoleCodePage);
+    return status;
 }

@@ -255,6 +255,25 @@ Scenario ReadOnlyPrimaryLibraryStaysBehind() {
             .programFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}}};
 }
 
+// The read-only copy installed by the first run cannot be replaced, so the next run, which
+// finds the read-only library still in the program folder, stops at its copy; the first run's
+// log file stays.
+Scenario ReadOnlyPrimaryLibraryStopsTheNextRun() {
+    return {.name = "read_only_primary_library_stops_the_next_run",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
+                    MakeReadOnly(l.programFolder / "Tarvik.dll");
+                },
+            .status = 1,
+            .console = {kStart, CopyFailed("Tarvik.dll", "Tarvik.dll")},
+            .log = LogOf({kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone}),
+            .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}},
+            .programFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}},
+            .linuxOnly = kRootReadOnly,
+            .runs = 2};
+}
+
 // With the tool's own path just within MAX_PATH, the log file's path is beyond it: the run has
 // succeeded all the same, without a log file.
 Scenario LogFilePathTooLong() {
@@ -299,6 +318,7 @@ std::vector<Scenario> PrimaryLibraryScenarios() {
             OlderLogInOtherCaseIsReplaced(),
             ReadOnlyOlderLogStays(),
             ReadOnlyPrimaryLibraryStaysBehind(),
+            ReadOnlyPrimaryLibraryStopsTheNextRun(),
             LogNameTakenByFolder(),
             LogFilePathTooLong(),
             ProgramFolderPathTooLong()};

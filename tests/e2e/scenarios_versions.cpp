@@ -78,6 +78,26 @@ Scenario FullInstallation() {
                              {"gamma.dll", "v2.5.0.0.dll"}}};
 }
 
+// Why the Windows build does not run a malformed DLL under Wine: Windows reads it as having no
+// version, and so does the Linux build, which copies; Wine 8's own reader faults instead.
+const std::string kWineVersionReaderFaults =
+    "Wine 8's GetFileVersionInfoExW faults on this malformed DLL (a resource data RVA of "
+    "0xFFFFFFFF, a VS_VERSIONINFO length of 0xFFFF), so the Windows build under Wine exits with "
+    "a page fault where the Linux build reads no version and copies";
+
+Scenario UnderWineTheReaderFaults(Scenario scenario) {
+    scenario.linuxOnly = kWineVersionReaderFaults;
+    return scenario;
+}
+
+// The Linux build's user languages are English (US) and English; Wine's, under the ka_GE.UTF-8
+// locale that gives it a UTF-8 ANSI code page for these runs, are Georgian ones.
+Scenario UnderWineTheUserIsGeorgian(Scenario scenario, const std::string& what) {
+    scenario.linuxOnly =
+        "Wine runs here under ka_GE.UTF-8, whose user language is Georgian: " + what;
+    return scenario;
+}
+
 } // namespace
 
 std::vector<Scenario> VersionScenarios() {
@@ -102,6 +122,46 @@ std::vector<Scenario> VersionScenarios() {
                               "unversioned.dll"),
         NonPeOfferedCopyIsInstalled(),
         FullInstallation(),
+        // Which version resource is read: id 1 only; neutral, then English (US) and English,
+        // then the first listed. Each installed copy would be kept (9.0) or replaced (1.0, none)
+        // otherwise.
+        InstalledCopyKept("english_us_version_is_read_before_german", "v2.0.0.0.dll",
+                          "version_lang_german_english.dll"),
+        InstalledCopyReplaced("neutral_version_is_read_before_english_us", "v2.0.0.0.dll",
+                              "version_lang_neutral_english.dll"),
+        InstalledCopyKept("only_language_is_read_whatever_it_is", "v2.0.0.0.dll",
+                          "version_lang_french_only.dll"),
+        InstalledCopyReplaced("first_listed_language_is_read_not_first_written", "v2.0.0.0.dll",
+                              "version_lang_unsorted.dll"),
+        InstalledCopyReplaced("english_uk_version_is_not_english_us", "v2.0.0.0.dll",
+                              "version_lang_british_german.dll"),
+        InstalledCopyKept("neutral_default_sublanguage_version_is_read_first", "v2.0.0.0.dll",
+                          "version_lang_default_german.dll"),
+        InstalledCopyReplaced("version_resource_numbered_2_is_no_version", "v2.0.0.0.dll",
+                              "version_id2.dll"),
+        InstalledCopyReplaced("version_resource_named_by_a_string_is_no_version", "v2.0.0.0.dll",
+                              "version_named.dll"),
+        InstalledCopyReplaced("only_version_resource_1_is_read", "v2.0.0.0.dll",
+                              "version_named_and_id1.dll"),
+        InstalledCopyReplaced("offered_copy_with_only_version_resource_2_is_installed",
+                              "version_id2.dll", "v10.0.0.0.dll"),
+        InstalledCopyReplaced("offered_english_us_version_is_read_before_german",
+                              "version_lang_german_english.dll", "v2.0.0.0.dll"),
+        UnderWineTheUserIsGeorgian(
+            InstalledCopyReplaced("georgian_version_is_no_language_of_the_user", "v2.0.0.0.dll",
+                                  "version_lang_georgian_german.dll"),
+            "it reads the Georgian 9.0 version resource where English (US) reads German 1.0"),
+        UnderWineTheUserIsGeorgian(
+            InstalledCopyKept("english_without_a_country_is_the_users_language_too", "v2.0.0.0.dll",
+                              "version_lang_neutral_sublanguages.dll"),
+            "it reads German 1.0, listed first, where English (US) reads English 9.0"),
+        // Malformed DLLs read as having no version.
+        UnderWineTheReaderFaults(InstalledCopyReplaced(
+            "installed_copy_with_resource_data_rva_past_the_image_is_replaced", "v1.0.0.0.dll",
+            "version_bad_data_rva.dll")),
+        UnderWineTheReaderFaults(
+            InstalledCopyReplaced("offered_copy_with_version_length_past_its_resource_is_installed",
+                                  "version_bad_root_length.dll", "v3.0.0.0.dll")),
     };
 }
 

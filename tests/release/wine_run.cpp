@@ -89,13 +89,35 @@ int WaitFor(pid_t child, std::string& failure) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The words as one command line for sh, each quoted.
+std::string ShellWords(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        line += line.empty() ? "'" : " '";
+        for (const char c : word)
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += "'";
+    }
+    return line;
+}
+
+// What is started: Wine with the program, or, for a console, script(1) running that in a
+// terminal of its own and copying what the terminal shows to its standard output.
+std::vector<std::string> CommandOf(const WineRun& run, const fs::path& err) {
+    std::vector<std::string> argv = {DLLINSTALL_WINE, run.program.string()};
+    argv.insert(argv.end(), run.arguments.begin(), run.arguments.end());
+    if (!run.console)
+        return argv;
+    return {"/usr/bin/script", "-qec",
+            "exec " + ShellWords(argv) + " 2>" + ShellWords({err.string()}), "/dev/null"};
+}
+
 WineResult RunOnce(const WineRun& run) {
     WineResult result;
     testing_support::TempFolder outputs("dllinstall-wine-output");
     const fs::path out = outputs / "stdout",
                    err = run.errorFile.empty() ? outputs / "stderr" : run.errorFile;
-    std::vector<std::string> argv = {DLLINSTALL_WINE, run.program.string()};
-    argv.insert(argv.end(), run.arguments.begin(), run.arguments.end());
+    std::vector<std::string> argv = CommandOf(run, err);
     std::vector<std::string> env = Environment(run);
     const pid_t child = fork();
     if (child < 0) {

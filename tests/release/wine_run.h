@@ -22,6 +22,8 @@ struct WineRun {
     std::string overrides;           // WINEDLLOVERRIDES; empty for none
     std::filesystem::path errorFile; // where standard error goes; empty to keep it in
                                      // the result
+    bool console = false; // true: run in a terminal of its own, so that Wine gives the program
+                          // a console; standard output is then what the terminal showed
 };
 
 struct WineResult {

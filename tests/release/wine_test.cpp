@@ -337,6 +337,75 @@ TEST(ThirtyTwoBitUnderWine, InstallsIntoTheFolderWindowsGives32BitPrograms) {
     EXPECT_NE(ReadBytes(program.Path() / "InstallLog_DLL.txt").find(kDone), std::string::npos);
 }
 
+// What the tool's main thread did with the console's code page, in order, from a relay trace:
+// "reported X" (GetConsoleOutputCP), "set X" (SetConsoleOutputCP), and "write" for a run of
+// writes; the code page calls count only when made from the tool's own image.
+std::vector<std::string> ConsoleCodePageEvents(const fs::path& trace, uint32_t imageSize) {
+    static const std::regex loaded(
+        R"(^([0-9a-f]+):trace:loaddll:.*dllinstall\.exe" at ([0-9A-Fa-f]+): native)");
+    static const std::regex event(
+        R"(^[0-9a-f]+:(?:Ret  KERNEL32\.GetConsoleOutputCP\(\) retval=([0-9a-f]+)|)"
+        R"(Call KERNEL32\.SetConsoleOutputCP\(([0-9a-f]+)\)|Call KERNEL32\.Write(?:File|Console\w*)\().*ret=([0-9a-f]+)$)");
+    std::ifstream in(trace);
+    std::string thread;
+    uint64_t base = 0;
+    std::vector<std::string> events;
+    std::smatch match;
+    for (std::string line; std::getline(in, line);) {
+        if (thread.empty() && std::regex_search(line, match, loaded)) {
+            thread = match[1];
+            base = std::stoull(match[2], nullptr, 16);
+            continue;
+        }
+        if (thread.empty() || line.rfind(thread + ":", 0) != 0 ||
+            !std::regex_match(line, match, event))
+            continue;
+        const uint64_t from = std::stoull(match[3], nullptr, 16);
+        const bool fromTool = from >= base && from - base < imageSize;
+        if (match[1].matched && fromTool)
+            events.push_back("reported " + match[1].str());
+        else if (match[2].matched && fromTool)
+            events.push_back("set " + match[2].str());
+        else if (!match[1].matched && !match[2].matched &&
+                 (events.empty() || events.back() != "write"))
+            events.push_back("write");
+    }
+    return events;
+}
+
+// Wine gives a program in a terminal a console in the OEM code page (437 under C.UTF-8); the
+// tool writes UTF-8 (its manifest's ANSI code page), so the console shows UTF-8 while the tool
+// writes, and has its own code page back at exit. Without a console nothing is switched.
+TEST(ConsoleUnderWine, ShowsUtf8WhileTheToolWritesAndGetsItsCodePageBack) {
+    if (const std::string why = WhyNotRunnable(kX64); !why.empty())
+        GTEST_SKIP() << why;
+    TempFolder traceFolder("dllinstall-release-console");
+    for (const bool console : {true, false}) {
+        SCOPED_TRACE(console ? "in a terminal" : "with pipes only");
+        ProgramFolder program(kX64);
+        WineRun run(program.Path() / "dllinstall.exe", {}, program.Path());
+        run.debug = "+relay,+loaddll";
+        run.errorFile = traceFolder / (console ? "console.txt" : "pipes.txt");
+        run.console = console;
+        const WineResult result = RunUnderWine(run);
+        ASSERT_EQ(result.status, 0) << Describe(result);
+        EXPECT_FALSE(result.out.empty()) << Describe(result); // a terminal's, in escape codes
+        const std::vector<std::string> events = ConsoleCodePageEvents(
+            run.errorFile, PeImage(program.Path() / "dllinstall.exe").SizeOfImage());
+        ASSERT_FALSE(events.empty()) << "nothing of the tool's found in the relay trace";
+        if (!console) {
+            EXPECT_EQ(events, (std::vector<std::string>{"reported 00000000", "write"}));
+            continue;
+        }
+        ASSERT_EQ(events.size(), 4u) << testing::PrintToString(events);
+        EXPECT_NE(events[0], "reported 00000000") << "Wine gave the terminal run no console";
+        EXPECT_NE(events[0], "reported 0000fde9") << "the console was in UTF-8 already";
+        EXPECT_EQ(events[1], "set 0000fde9");
+        EXPECT_EQ(events[2], "write");
+        EXPECT_EQ(events[3], "set " + events[0].substr(std::string("reported ").size()));
+    }
+}
+
 } // namespace
 
 } // namespace release

@@ -45,6 +45,19 @@ inline const std::vector<VersionFixture>& VersionFixtures() {
         {"version_key_case.dll", "4.3.2.1", true},
         {"version_non_ascii.dll", "1.0 \xCE\xB2", false},
         {"pe32_version_non_ascii.dll", "1.0 \xCE\xB2", false},
+        // Several version resources: id 1 only, neutral first, then the user's languages,
+        // English (US) and English, then the first listed.
+        {"version_lang_german_english.dll", "9.0.0.0", true},
+        {"version_lang_neutral_english.dll", "1.0.0.0", true},
+        {"version_lang_french_only.dll", "9.0.0.0", true},
+        {"version_lang_unsorted.dll", "1.0.0.0", true},
+        {"version_lang_british_german.dll", "1.0.0.0", true},
+        {"version_lang_georgian_german.dll", "1.0.0.0", true},
+        {"version_lang_default_german.dll", "9.0.0.0", true},
+        {"version_lang_neutral_sublanguages.dll", "9.0.0.0", true},
+        {"version_id2.dll", "", true},
+        {"version_named.dll", "", true},
+        {"version_named_and_id1.dll", "1.0.0.0", true},
     };
     return fixtures;
 }

@@ -242,6 +242,9 @@ TEST_F(VersionTest, FailuresNameTheirCause) {
         {Place("text.dll", "This is not a program, only some text.\r\n"), ERROR_BAD_FORMAT},
         {DosPath(Fixture("unversioned.dll")), ERROR_RESOURCE_TYPE_NOT_FOUND},
         {Place("no_resources.dll", noResources), ERROR_RESOURCE_DATA_NOT_FOUND},
+        // A version resource that is not numbered VS_VERSION_INFO (1) is not looked at.
+        {DosPath(Fixture("version_id2.dll")), ERROR_RESOURCE_NAME_NOT_FOUND},
+        {DosPath(Fixture("version_named.dll")), ERROR_RESOURCE_NAME_NOT_FOUND},
     };
     for (const auto& c : cases) {
         DWORD handle = 77;
@@ -261,6 +264,35 @@ TEST_F(VersionTest, FailuresNameTheirCause) {
     SetLastError(kUntouched);
     EXPECT_FALSE(GetFileVersionInfoA(DosPath(folder_ / "missing.dll").c_str(), 0, 100, nullptr));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_DATA});
+}
+
+// The language table of version_lang_german_english.dll renumbered, its German 1.0 first and
+// English (US) 9.0 second: what a neutral request takes, for a user whose one language is
+// English (US).
+TEST_F(VersionTest, ANeutralRequestTakesNeutralThenTheUsersLanguagesThenTheFirstListed) {
+    const std::string image = ReadBytes(Fixture("version_lang_german_english.dll"));
+    PeLayout layout;
+    ASSERT_TRUE(FindPeLayout(image, layout));
+    ASSERT_EQ(GetU16(image, layout.languageDirectory + 14), 2u);
+    const struct {
+        uint16_t first, second;
+        const char* version;
+    } cases[] = {
+        {0x0407, 0x0409, "9.0.0.0"}, // English (US) before German
+        {0x0000, 0x0409, "1.0.0.0"}, // neutral before English (US)
+        {0x0407, 0x0809, "1.0.0.0"}, // English (UK) is not English (US)
+        {0x0007, 0x0009, "9.0.0.0"}, // English, English (US)'s parent, is the user's too
+        {0x0009, 0x0409, "9.0.0.0"}, // but comes after English (US)
+        {0x0407, 0x0437, "1.0.0.0"}, // Georgian is no language of this user
+        {0x0407, 0x0800, "1.0.0.0"}, // the system's default comes after any other
+    };
+    for (const auto& c : cases) {
+        std::string renumbered = image;
+        PutU32(renumbered, layout.languageDirectory + 16, c.first);
+        PutU32(renumbered, layout.languageDirectory + 24, c.second);
+        EXPECT_EQ(ProductVersion(Place("languages.dll", renumbered)), c.version)
+            << std::hex << c.first << ", " << c.second;
+    }
 }
 
 TEST_F(VersionTest, QueriesFindTheRootTheTranslationsAndEachTablesStrings) {
@@ -568,6 +600,14 @@ const std::vector<Corruption>& Corruptions() {
          ERROR_BAD_FORMAT},
         {"name leads outside the directory",
          [](std::string& b, L l) { PutU32(b, l.nameDirectory + 20, 0xFFFFFFF0); },
+         ERROR_BAD_FORMAT},
+        {"names counted past the directory",
+         [](std::string& b, L l) { PutU16(b, l.nameDirectory + 14, 0xFFFF); }, ERROR_BAD_FORMAT},
+        {"version resource numbered 2",
+         [](std::string& b, L l) { PutU32(b, l.nameDirectory + 16, 2); },
+         ERROR_RESOURCE_NAME_NOT_FOUND},
+        {"languages counted past the directory",
+         [](std::string& b, L l) { PutU16(b, l.languageDirectory + 14, 0xFFFF); },
          ERROR_BAD_FORMAT},
         {"no language under the name",
          [](std::string& b, L l) { PutU32(b, l.languageDirectory + 12, 0); },

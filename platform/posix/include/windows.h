@@ -152,6 +152,12 @@ typedef struct _WIN32_FIND_DATAA {
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
+// Code pages: the Linux build's text and its console are UTF-8, as Linux has them.
+#define CP_UTF8 65001
+UINT GetACP();
+UINT GetConsoleOutputCP();
+BOOL SetConsoleOutputCP(UINT wCodePageID);
+
 // Process and errors.
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);

@@ -8,17 +8,31 @@ namespace posix {
 namespace {
 
 constexpr uint32_t kVersionType = 16; // RT_VERSION
+constexpr uint32_t kVersionName = 1;  // VS_VERSION_INFO
 constexpr size_t kDirectoryHeaderSize = 16;
 constexpr size_t kEntrySize = 8;
 constexpr size_t kDataEntrySize = 16;
 constexpr uint32_t kHighBit = 0x80000000; // a named entry, or an entry leading to a directory
-// Windows keeps numbered entries sorted, so type 16 is among the first 17 of a well-formed
-// list; looking no further than this bounds the read whatever the directory claims.
-constexpr size_t kMaxTypeEntries = 256;
+
+// The languages a neutral request tries, in this order, before it takes the first there is:
+// neutral, the user's languages, English (US). The Linux build's user has one language, English
+// (US), the language of its messages, which Windows follows with its parent, English (0x0009).
+constexpr uint16_t kNeutral = 0x0000;
+constexpr uint16_t kUserLanguage = 0x0409;
+constexpr uint16_t kUserLanguageParent = 0x0009;
+constexpr uint16_t kEnglishUs = 0x0409;
+constexpr uint16_t kLanguagesTried[] = {kNeutral, kUserLanguage, kUserLanguageParent, kEnglishUs};
 
 struct Entry {
     uint32_t name = 0;
     uint32_t target = 0;
+};
+
+// A directory table: its named entries first, then its numbered ones, sorted by number.
+struct Directory {
+    uint32_t offset = 0;
+    uint16_t named = 0;
+    uint16_t numbered = 0;
 };
 
 class DirectoryReader {
@@ -33,73 +47,101 @@ class DirectoryReader {
         return source_.Read(directory_.offset + offset, length, bytes);
     }
 
-    DWORD FindId(uint32_t directory, uint32_t id, Entry& found) const;
-    DWORD First(uint32_t directory, DWORD errorWhenEmpty, Entry& first) const;
+    DWORD Open(uint32_t offset, Directory& directory) const;
+    DWORD ReadEntry(const Directory& directory, size_t index, Entry& entry) const;
+    DWORD FindId(const Directory& directory, uint32_t id, bool& found, Entry& entry) const;
 
   private:
-    DWORD ReadCounts(uint32_t directory, uint16_t& named, uint16_t& ids) const;
-
     const ImageSource& source_;
     FileRange directory_;
 };
 
-DWORD DirectoryReader::ReadCounts(uint32_t directory, uint16_t& named, uint16_t& ids) const {
+// Reads a table's counts; a table whose entries would not all lie within the resource
+// directory is refused, so that no count it claims can make a lookup read outside it.
+DWORD DirectoryReader::Open(uint32_t offset, Directory& directory) const {
     std::vector<BYTE> bytes;
-    if (DWORD error = Read(directory, kDirectoryHeaderSize, bytes))
+    if (DWORD error = Read(offset, kDirectoryHeaderSize, bytes))
         return error;
     const ByteView header(bytes.data(), bytes.size());
-    return header.ReadU16(12, named) && header.ReadU16(14, ids) ? ERROR_SUCCESS : ERROR_BAD_FORMAT;
+    directory.offset = offset;
+    if (!header.ReadU16(12, directory.named) || !header.ReadU16(14, directory.numbered))
+        return ERROR_BAD_FORMAT;
+    const uint64_t entries = uint64_t{directory.named} + directory.numbered;
+    return InBounds(uint64_t{offset} + kDirectoryHeaderSize, entries * kEntrySize, directory_.size)
+               ? ERROR_SUCCESS
+               : ERROR_BAD_FORMAT;
 }
 
-DWORD DirectoryReader::FindId(uint32_t directory, uint32_t id, Entry& found) const {
-    uint16_t named = 0, ids = 0;
-    if (DWORD error = ReadCounts(directory, named, ids))
-        return error;
-    // Named entries come first; numbered ones follow them.
-    const uint64_t first =
-        uint64_t{directory} + kDirectoryHeaderSize + uint64_t{named} * kEntrySize;
-    const size_t count = std::min<size_t>(ids, kMaxTypeEntries);
+DWORD DirectoryReader::ReadEntry(const Directory& directory, size_t index, Entry& entry) const {
     std::vector<BYTE> bytes;
-    if (DWORD error = Read(first, count * kEntrySize, bytes))
+    const uint64_t at = uint64_t{directory.offset} + kDirectoryHeaderSize + index * kEntrySize;
+    if (DWORD error = Read(at, kEntrySize, bytes))
         return error;
-    const ByteView entries(bytes.data(), bytes.size());
-    for (size_t i = 0; i < count; ++i) {
-        Entry entry;
-        if (!entries.ReadU32(i * kEntrySize, entry.name) ||
-            !entries.ReadU32(i * kEntrySize + 4, entry.target))
-            return ERROR_BAD_FORMAT;
+    const ByteView view(bytes.data(), bytes.size());
+    return view.ReadU32(0, entry.name) && view.ReadU32(4, entry.target) ? ERROR_SUCCESS
+                                                                        : ERROR_BAD_FORMAT;
+}
+
+// Looks the number up by halving, as Windows does: at most 17 entries are read, however many
+// the table claims, and a table out of order misses what Windows misses too.
+DWORD DirectoryReader::FindId(const Directory& directory, uint32_t id, bool& found,
+                              Entry& entry) const {
+    size_t low = directory.named, high = size_t{directory.named} + directory.numbered;
+    found = false;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (DWORD error = ReadEntry(directory, middle, entry))
+            return error;
         if (entry.name == id) {
-            found = entry;
+            found = true;
             return ERROR_SUCCESS;
         }
+        if (entry.name < id)
+            low = middle + 1;
+        else
+            high = middle;
     }
-    return ERROR_RESOURCE_TYPE_NOT_FOUND;
+    return ERROR_SUCCESS;
 }
 
-DWORD DirectoryReader::First(uint32_t directory, DWORD errorWhenEmpty, Entry& first) const {
-    uint16_t named = 0, ids = 0;
-    if (DWORD error = ReadCounts(directory, named, ids))
-        return error;
-    if (named == 0 && ids == 0)
-        return errorWhenEmpty;
-    std::vector<BYTE> bytes;
-    if (DWORD error = Read(uint64_t{directory} + kDirectoryHeaderSize, kEntrySize, bytes))
-        return error;
-    const ByteView entry(bytes.data(), bytes.size());
-    return entry.ReadU32(0, first.name) && entry.ReadU32(4, first.target) ? ERROR_SUCCESS
-                                                                          : ERROR_BAD_FORMAT;
-}
-
-// The directory an entry leads to; a directory that leads back to itself or to one above it
-// would make the walk go round, so it is refused.
-DWORD EnterDirectory(const Entry& entry, std::vector<uint32_t>& path, uint32_t& directory) {
+// The table an entry leads to; a table that leads back to itself or to one above it would make
+// the walk go round, so it is refused.
+DWORD EnterDirectory(const DirectoryReader& reader, const Entry& entry, std::vector<uint32_t>& path,
+                     Directory& directory) {
     if (!(entry.target & kHighBit))
         return ERROR_BAD_FORMAT;
-    directory = entry.target & ~kHighBit;
-    if (std::find(path.begin(), path.end(), directory) != path.end())
+    const uint32_t offset = entry.target & ~kHighBit;
+    if (std::find(path.begin(), path.end(), offset) != path.end())
         return ERROR_BAD_FORMAT;
-    path.push_back(directory);
-    return ERROR_SUCCESS;
+    path.push_back(offset);
+    return reader.Open(offset, directory);
+}
+
+// The entry numbered id of the table, which leads to the next table down.
+DWORD EnterNumbered(const DirectoryReader& reader, uint32_t id, DWORD errorWhenMissing,
+                    std::vector<uint32_t>& path, Directory& directory) {
+    bool found = false;
+    Entry entry;
+    if (DWORD error = reader.FindId(directory, id, found, entry))
+        return error;
+    if (!found)
+        return errorWhenMissing;
+    return EnterDirectory(reader, entry, path, directory);
+}
+
+// The language a neutral request gets: the first of the languages tried that the table has,
+// or else its first entry.
+DWORD ChooseLanguage(const DirectoryReader& reader, const Directory& languages, Entry& chosen) {
+    for (const uint16_t language : kLanguagesTried) {
+        bool found = false;
+        if (DWORD error = reader.FindId(languages, language, found, chosen))
+            return error;
+        if (found)
+            return ERROR_SUCCESS;
+    }
+    if (languages.named == 0 && languages.numbered == 0)
+        return ERROR_RESOURCE_LANG_NOT_FOUND;
+    return reader.ReadEntry(languages, 0, chosen);
 }
 
 DWORD ReadDataEntry(const DirectoryReader& reader, const PeImage& image, const Entry& language,
@@ -121,17 +163,17 @@ DWORD ReadDataEntry(const DirectoryReader& reader, const PeImage& image, const E
 DWORD FindVersionData(const ImageSource& source, const PeImage& image, FileRange& data) {
     const DirectoryReader reader(source, image.ResourceDirectory());
     std::vector<uint32_t> path = {0};
-    Entry type, name, language;
-    uint32_t names = 0, languages = 0;
-    if (DWORD error = reader.FindId(0, kVersionType, type))
+    Directory directory;
+    Entry language;
+    if (DWORD error = reader.Open(0, directory))
         return error;
-    if (DWORD error = EnterDirectory(type, path, names))
+    if (DWORD error =
+            EnterNumbered(reader, kVersionType, ERROR_RESOURCE_TYPE_NOT_FOUND, path, directory))
         return error;
-    if (DWORD error = reader.First(names, ERROR_RESOURCE_NAME_NOT_FOUND, name))
+    if (DWORD error =
+            EnterNumbered(reader, kVersionName, ERROR_RESOURCE_NAME_NOT_FOUND, path, directory))
         return error;
-    if (DWORD error = EnterDirectory(name, path, languages))
-        return error;
-    if (DWORD error = reader.First(languages, ERROR_RESOURCE_LANG_NOT_FOUND, language))
+    if (DWORD error = ChooseLanguage(reader, directory, language))
         return error;
     return ReadDataEntry(reader, image, language, data);
 }
