@@ -40,34 +40,6 @@ char32_t DecodeOne(std::string_view s, size_t& i) {
     return cp;
 }
 
-char16_t UpcaseAscii(unsigned char c) {
-    return c >= 'a' && c <= 'z' ? c - 0x20 : c;
-}
-
-// Compares the folded forms of two names: negative, zero or positive, as u16string does.
-int CompareFolded(std::string_view a, std::string_view b) {
-    // Listings sort thousands of plain ASCII names: those bytes need no decoding.
-    size_t same = 0;
-    for (const size_t common = std::min(a.size(), b.size()); same < common; ++same) {
-        const auto x = static_cast<unsigned char>(a[same]);
-        const auto y = static_cast<unsigned char>(b[same]);
-        if ((x | y) >= 0x80)
-            break;
-        if (x != y && UpcaseAscii(x) != UpcaseAscii(y))
-            return UpcaseAscii(x) < UpcaseAscii(y) ? -1 : 1;
-    }
-    FoldedUnits left(a.substr(same)), right(b.substr(same));
-    for (;;) {
-        char16_t x = 0, y = 0;
-        const bool moreLeft = left.Next(x);
-        const bool moreRight = right.Next(y);
-        if (!moreLeft || !moreRight)
-            return moreLeft ? 1 : moreRight ? -1 : 0;
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-}
-
 } // namespace
 
 // Upper-cases the scripts that product file names realistically use; others stay as they are.
@@ -102,6 +74,38 @@ char16_t UpcaseUnit(char16_t c) {
         return c - 0x50;
     return c;
 }
+
+namespace {
+
+char16_t UpcaseAscii(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? c - 0x20 : c;
+}
+
+// Compares the folded forms of two names: negative, zero or positive, as u16string does.
+int CompareFolded(std::string_view a, std::string_view b) {
+    // Listings sort thousands of plain ASCII names: those bytes need no decoding.
+    size_t same = 0;
+    for (const size_t common = std::min(a.size(), b.size()); same < common; ++same) {
+        const auto x = static_cast<unsigned char>(a[same]);
+        const auto y = static_cast<unsigned char>(b[same]);
+        if ((x | y) >= 0x80)
+            break;
+        if (x != y && UpcaseAscii(x) != UpcaseAscii(y))
+            return UpcaseAscii(x) < UpcaseAscii(y) ? -1 : 1;
+    }
+    FoldedUnits left(a.substr(same)), right(b.substr(same));
+    for (;;) {
+        char16_t x = 0, y = 0;
+        const bool moreLeft = left.Next(x);
+        const bool moreRight = right.Next(y);
+        if (!moreLeft || !moreRight)
+            return moreLeft ? 1 : moreRight ? -1 : 0;
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+}
+
+} // namespace
 
 std::u16string Utf16FromUtf8(std::string_view utf8) {
     std::u16string out;
