@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64  # dllinstall.exe, fixtures
     wine wine64                           # runs dllinstall.exe in the tests
     clang libclang-rt-14-dev              # the fuzzer
+    clang-format clang-tidy               # the format and clang-tidy checks of the test command
     valgrind python3                      # memory checks, benchmark report
     locales                               # the UTF-8 locale of the Wine runs with non-ASCII names
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds both executables and runs every test: unit, end-to-end on Linux and under Wine, fault
-# injection, the fuzz corpus, and the whole suite again under ASan and UBSan.
+# Checks formatting and clang-tidy, builds both executables and runs every test: unit,
+# end-to-end on Linux and under Wine, fault injection, the fuzz corpus, and the whole suite
+# again under ASan and UBSan.
 #   scripts/test.sh            everything, in build/linux and build/asan
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,9 +10,17 @@ jobs=${JOBS:-2}
 
 scripts/install-deps.sh
 
+echo "== Formatting"
+scripts/check-format.sh
+
 echo "== Linux and Windows builds, all tests"
-cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+    >/dev/null
 cmake --build build/linux -j "$jobs"
+
+echo "== clang-tidy"
+scripts/check-tidy.sh build/linux
+
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
 echo "== One full sample run under Valgrind"

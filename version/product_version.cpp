@@ -1,5 +1,6 @@
-#include "version/version.h"
 #include "fs/folders.h"
+#include "fs/system_library.h"
+#include "version/version.h"
 
 #include <cstring>
 #include <vector>
@@ -7,11 +8,16 @@
 
 namespace {
 
+using GetFileVersionInfoSizeAProc = decltype(&GetFileVersionInfoSizeA);
+using GetFileVersionInfoAProc = decltype(&GetFileVersionInfoA);
+using VerQueryValueAProc = decltype(&VerQueryValueA);
+
 // The first entry of the translation table: language in the low word, code page in the high.
-bool QueryFirstTranslation(const std::vector<BYTE>& block, DWORD& translation) {
+bool QueryFirstTranslation(VerQueryValueAProc query, const std::vector<BYTE>& block,
+                           DWORD& translation) {
     LPVOID value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) || !value ||
+    if (!query(block.data(), "\\VarFileInfo\\Translation", &value, &length) || !value ||
         length < sizeof translation)
         return false;
     memcpy(&translation, value, sizeof translation);
@@ -19,10 +25,10 @@ bool QueryFirstTranslation(const std::vector<BYTE>& block, DWORD& translation) {
 }
 
 // The text of a string value, read no further than the block reaches.
-CString QueryString(const std::vector<BYTE>& block, LPCSTR query) {
+CString QueryString(VerQueryValueAProc query, const std::vector<BYTE>& block, LPCSTR name) {
     LPVOID value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block.data(), query, &value, &length) || !value)
+    if (!query(block.data(), name, &value, &length) || !value)
         return CString();
     const auto* text = static_cast<const char*>(value);
     const auto* begin = reinterpret_cast<const char*>(block.data());
@@ -30,6 +36,34 @@ CString QueryString(const std::vector<BYTE>& block, LPCSTR query) {
         return CString();
     const size_t room = static_cast<size_t>(begin + block.size() - text);
     return CString(text, static_cast<int>(strnlen(text, room)));
+}
+
+// Reads the version with the calls of the loaded version.dll; false when the file could not be
+// read, or the library lacks one of the calls.
+bool ReadWithLibrary(HMODULE library, LPSTR filePath, CString& version) {
+    const auto getSize =
+        GetLibraryFunction<GetFileVersionInfoSizeAProc>(library, "GetFileVersionInfoSizeA");
+    const auto getInfo =
+        GetLibraryFunction<GetFileVersionInfoAProc>(library, "GetFileVersionInfoA");
+    const auto query = GetLibraryFunction<VerQueryValueAProc>(library, "VerQueryValueA");
+    if (!getSize || !getInfo || !query)
+        return false;
+    DWORD handle = 0;
+    const DWORD size = getSize(filePath, &handle);
+    if (size == 0)
+        return !IsReadFailure(GetLastError());
+    std::vector<BYTE> block(size);
+    if (!getInfo(filePath, 0, size, block.data()))
+        return !IsReadFailure(GetLastError());
+    DWORD translation = 0;
+    if (!QueryFirstTranslation(query, block, translation))
+        return true;
+    CString name;
+    name.Format("\\StringFileInfo\\%04x%04x\\ProductVersion",
+                static_cast<unsigned>(translation & 0xFFFF),
+                static_cast<unsigned>(translation >> 16));
+    version = QueryString(query, block, name);
+    return true;
 }
 
 } // namespace
@@ -41,21 +75,14 @@ bool ReadProductVersion(CString path, CString& version) {
         return true;
     char filePath[MAX_PATH];
     strcpy(filePath, path);
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(filePath, &handle);
-    if (size == 0)
-        return !IsReadFailure(GetLastError());
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoA(filePath, 0, size, block.data()))
-        return !IsReadFailure(GetLastError());
-    DWORD translation = 0;
-    if (!QueryFirstTranslation(block, translation))
-        return true;
-    CString query;
-    query.Format("\\StringFileInfo\\%04x%04x\\ProductVersion",
-                 static_cast<unsigned>(translation & 0xFFFF), static_cast<unsigned>(translation >> 16));
-    version = QueryString(block, query);
-    return true;
+    // Loaded for one whole read and freed after it: its three calls are one piece of work, and
+    // the text VerQueryValueA points to lies in our own block, not in the library.
+    HMODULE library = LoadSystemLibrary("version.dll");
+    if (!library)
+        return false;
+    const bool read = ReadWithLibrary(library, filePath, version);
+    FreeLibrary(library);
+    return read;
 }
 
 CString GetProductVersion(CString path) {

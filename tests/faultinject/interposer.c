@@ -94,6 +94,19 @@ static ssize_t (*g_realWrite)(int, const void*, size_t);
 static int (*g_realOpen)(const char*, int, ...);
 static int (*g_realClose)(int);
 
+// A file of the process's own /proc folder shows under the process number, which differs every
+// run: "/proc/123/cmdline" becomes "/proc/self/cmdline".
+static void NameProcSelf(char* path, size_t size) {
+    if (strncmp(path, "/proc/", 6) != 0)
+        return;
+    const size_t digits = strspn(path + 6, "0123456789");
+    if (digits == 0 || path[6 + digits] != '/')
+        return;
+    char rest[PATH_MAX];
+    snprintf(rest, sizeof rest, "%s", path + 6 + digits);
+    snprintf(path + 6, size - 6, "self%s", rest);
+}
+
 static const char* Describe(Target target, char* buffer, size_t size) {
     if (target.path && target.fd < 0)
         return target.path;
@@ -103,6 +116,7 @@ static const char* Describe(Target target, char* buffer, size_t size) {
     snprintf(link, sizeof link, "/proc/self/fd/%d", target.fd);
     const ssize_t length = g_realReadlink(link, buffer, size - 1);
     buffer[length > 0 ? length : 0] = '\0';
+    NameProcSelf(buffer, size);
     // A file without a name shows as "/dir/#<inode> (deleted)"; the inode differs every run.
     char* last = strrchr(buffer, '/');
     if (last && last[1] == '#' && strstr(last, " (deleted)"))

@@ -33,12 +33,12 @@ class FsTest : public ::testing::Test {
 
 TEST_F(FsTest, ShellFolderIsTheSystemFolderAndTheLibraryIsAlwaysFreed) {
     EXPECT_STREQ(GetShellFolderPath(CSIDL_SYSTEM), "C:\\windows\\system32");
-    EXPECT_EQ(posix::ShellFolderModuleReferences(), 0);
+    EXPECT_EQ(posix::LoadedModuleReferences(), 0);
     EXPECT_STREQ(GetShellFolderPath(0x7777), "");
-    EXPECT_EQ(posix::ShellFolderModuleReferences(), 0);
+    EXPECT_EQ(posix::LoadedModuleReferences(), 0);
     fs::remove(prefix / "drive_c" / "windows" / "system32");
     EXPECT_STREQ(GetShellFolderPath(CSIDL_SYSTEM), "");
-    EXPECT_EQ(posix::ShellFolderModuleReferences(), 0);
+    EXPECT_EQ(posix::LoadedModuleReferences(), 0);
 }
 
 TEST_F(FsTest, FolderAndExistenceTests) {

@@ -332,10 +332,12 @@ TEST_F(FilesTest, AttributesAndDirectoryTest) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(Modules, OnlyTheShellFolderModuleLoadsAndItIsCounted) {
-    EXPECT_EQ(posix::ShellFolderModuleReferences(), 0);
+// The built-in modules load by their names, with or without the extension, in any case, and
+// only with their own exports; every load is counted until it is freed.
+TEST(Modules, OnlyTheBuiltInModulesLoadAndTheyAreCounted) {
+    EXPECT_EQ(posix::LoadedModuleReferences(), 0);
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(LoadLibraryA("version.dll"), nullptr);
+    EXPECT_EQ(LoadLibraryA("user32.dll"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
     HMODULE module = LoadLibraryExA("shfolder.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     ASSERT_NE(module, nullptr);
@@ -343,9 +345,20 @@ TEST(Modules, OnlyTheShellFolderModuleLoadsAndItIsCounted) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(GetProcAddress(module, "SHGetFolderPathW"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    HMODULE version = LoadLibraryA("VERSION");
+    ASSERT_NE(version, nullptr);
+    EXPECT_NE(version, module);
+    EXPECT_EQ(posix::LoadedModuleReferences(), 2);
+    for (const char* name : {"GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA"})
+        EXPECT_NE(GetProcAddress(version, name), nullptr) << name;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetProcAddress(version, "SHGetFolderPathA"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_TRUE(FreeLibrary(version));
     EXPECT_TRUE(FreeLibrary(module));
-    EXPECT_EQ(posix::ShellFolderModuleReferences(), 0);
+    EXPECT_EQ(posix::LoadedModuleReferences(), 0);
     EXPECT_FALSE(FreeLibrary(module));
+    EXPECT_FALSE(FreeLibrary(version));
 }
 
 } // namespace

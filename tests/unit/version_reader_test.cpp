@@ -2,6 +2,7 @@
 // version calls answering as Windows answers, and DLLs corrupted one field at a time.
 #include "bytes_read.h"
 #include "image_source.h"
+#include "modules.h"
 #include "pe_layout.h"
 #include "test_support.h"
 #include "version/version.h"
@@ -36,6 +37,9 @@ class VersionTest : public ::testing::Test {
         if (Fixture("v1.0.0.0.dll").empty())
             GTEST_SKIP() << "the fixture DLLs were not built: mingw-w64 is missing";
     }
+
+    // Every version read frees version.dll again, whatever it found.
+    void TearDown() override { EXPECT_EQ(posix::LoadedModuleReferences(), 0); }
 
     // Writes the bytes to a file of the test's folder and gives its Windows path.
     std::string Place(const std::string& name, const std::string& bytes) {

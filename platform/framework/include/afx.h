@@ -36,11 +36,8 @@ class CString {
 
     // Positions are zero-based; -1 means not found.
     int Find(char ch) const;
-    int Find(LPCSTR sub) const;
     int ReverseFind(char ch) const;
     CString Left(int count) const;
-    CString Mid(int first) const;
-    CString Mid(int first, int count) const;
     // Removes count characters at index and returns the new length.
     int Delete(int index, int count = 1);
 

@@ -6,18 +6,15 @@
 
 class CWinApp {
   public:
-    explicit CWinApp(LPCSTR appName = nullptr);
+    CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
-    LPCSTR m_pszAppName;
     HINSTANCE m_hInstance = nullptr;
 };
 
 // Records the module handle in the application object; false when there is nothing to record.
 BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
-
-CWinApp* AfxGetApp();
 
 #endif

@@ -55,26 +55,12 @@ int CString::Find(char ch) const {
     return PositionOrMinusOne(m_text.find(ch));
 }
 
-int CString::Find(LPCSTR sub) const {
-    return PositionOrMinusOne(m_text.find(sub ? sub : ""));
-}
-
 int CString::ReverseFind(char ch) const {
     return PositionOrMinusOne(m_text.rfind(ch));
 }
 
 CString CString::Left(int count) const {
     const std::string part = m_text.substr(0, Clamp(count, m_text.size()));
-    return CString(part.data(), static_cast<int>(part.size()));
-}
-
-CString CString::Mid(int first) const {
-    return Mid(first, GetLength());
-}
-
-CString CString::Mid(int first, int count) const {
-    const size_t start = Clamp(first, m_text.size());
-    const std::string part = m_text.substr(start, Clamp(count, m_text.size() - start));
     return CString(part.data(), static_cast<int>(part.size()));
 }
 

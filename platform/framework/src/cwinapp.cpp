@@ -7,7 +7,7 @@ HINSTANCE g_hInstance = nullptr;
 
 } // namespace
 
-CWinApp::CWinApp(LPCSTR appName) : m_pszAppName(appName) {
+CWinApp::CWinApp() {
     g_pApp = this;
 }
 
@@ -23,10 +23,6 @@ BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (g_pApp)
         g_pApp->m_hInstance = hInstance;
     return TRUE;
-}
-
-CWinApp* AfxGetApp() {
-    return g_pApp;
 }
 
 HINSTANCE AfxGetInstanceHandle() {

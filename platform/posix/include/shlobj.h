@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#define CSIDL_WINDOWS 0x0024
 #define CSIDL_SYSTEM 0x0025
-#define SHGFP_TYPE_CURRENT 0
 
 HRESULT SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath);
 

@@ -9,20 +9,16 @@
 #include <cstdint>
 
 #define WINAPI
-#define CALLBACK
 
 typedef int BOOL;
 typedef unsigned char BYTE;
-typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef unsigned int UINT;
 typedef int32_t LONG;
-typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef char CHAR;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
-typedef char16_t WCHAR;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef DWORD* LPDWORD;
@@ -32,7 +28,6 @@ typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef intptr_t (*FARPROC)();
-typedef uintptr_t UINT_PTR;
 
 #define TRUE 1
 #define FALSE 0
@@ -43,20 +38,12 @@ typedef uintptr_t UINT_PTR;
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
 
 #define S_OK ((HRESULT)0)
-#define S_FALSE ((HRESULT)1)
-#define E_FAIL ((HRESULT)0x80004005U)
 #define HRESULT_FROM_WIN32(x)                                                                      \
     ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFFU) | (7U << 16) | 0x80000000U)))
-#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-
-#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
-#define LANG_ENGLISH 0x09
-#define SUBLANG_ENGLISH_US 0x01
 
 // Error codes, as winerror.h numbers them.
 #define ERROR_SUCCESS 0L
-#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_TOO_MANY_OPEN_FILES 4L
@@ -101,7 +88,6 @@ typedef uintptr_t UINT_PTR;
 // File attributes.
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
-#define FILE_ATTRIBUTE_SYSTEM 0x00000004
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
@@ -112,14 +98,12 @@ typedef uintptr_t UINT_PTR;
 #define GENERIC_WRITE 0x40000000
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
-#define FILE_SHARE_DELETE 0x00000004
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
 #define FILE_BEGIN 0
-#define FILE_CURRENT 1
 #define FILE_END 2
 
 // MoveFileExA.
@@ -131,7 +115,7 @@ typedef uintptr_t UINT_PTR;
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
-} FILETIME, *LPFILETIME;
+} FILETIME;
 
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
@@ -169,7 +153,6 @@ UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 // Modules.
 HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
-BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL FreeLibrary(HMODULE hLibModule);
 int LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);

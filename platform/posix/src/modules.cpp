@@ -1,32 +1,68 @@
-// LoadLibrary over a table of one built-in module: the layer loads no foreign code.
+// LoadLibrary over a table of built-in modules: the layer loads no foreign code.
 #include "modules.h"
 #include "dos_path.h"
 #include "last_error.h"
 #include "name_fold.h"
 
 #include <cstring>
+#include <iterator>
 #include <shlobj.h>
+#include <string>
 #include <sys/stat.h>
+#include <winver.h>
 
 namespace {
 
-struct ModuleRecord {
-    int references = 0;
+struct ModuleExport {
+    const char* name;
+    FARPROC function;
 };
 
-ModuleRecord g_executable;
-ModuleRecord g_shellFolder;
+struct BuiltInModule {
+    const char* fileName;
+    const ModuleExport* exports;
+    size_t exportCount;
+    int references;
+};
 
-// "SHFolder.dll" and "shfolder" name the same module; a folder part is ignored, since the
-// only copy there is is the built-in one.
-bool NamesShellFolder(LPCSTR name) {
+template <typename Function> FARPROC AsExport(Function function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+const ModuleExport kShellFolderExports[] = {{"SHGetFolderPathA", AsExport(&SHGetFolderPathA)}};
+const ModuleExport kVersionExports[] = {
+    {"GetFileVersionInfoSizeA", AsExport(&GetFileVersionInfoSizeA)},
+    {"GetFileVersionInfoA", AsExport(&GetFileVersionInfoA)},
+    {"VerQueryValueA", AsExport(&VerQueryValueA)}};
+
+int g_executable;
+BuiltInModule g_modules[] = {
+    {"SHFolder.dll", kShellFolderExports, std::size(kShellFolderExports), 0},
+    {"version.dll", kVersionExports, std::size(kVersionExports), 0}};
+
+// "SHFolder.dll" and "shfolder" name the same module, in any case; a folder part is ignored,
+// since the only copy there is is the built-in one.
+BuiltInModule* FindByName(LPCSTR name) {
     const char* base = name;
     for (const char* p = name; *p; ++p) {
         if (*p == '\\' || *p == '/')
             base = p + 1;
     }
-    return posix::NamesEqualIgnoringCase(base, "SHFolder.dll") ||
-           posix::NamesEqualIgnoringCase(base, "SHFolder");
+    for (BuiltInModule& module : g_modules) {
+        if (posix::NamesEqualIgnoringCase(base, module.fileName) ||
+            posix::NamesEqualIgnoringCase(std::string(base) + ".dll", module.fileName))
+            return &module;
+    }
+    return nullptr;
+}
+
+// The built-in module of a handle that LoadLibrary gave and FreeLibrary has not yet taken back.
+BuiltInModule* FindLoaded(HMODULE handle) {
+    for (BuiltInModule& module : g_modules) {
+        if (handle == reinterpret_cast<HMODULE>(&module) && module.references > 0)
+            return &module;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -38,11 +74,14 @@ HMODULE ExecutableModule() {
 }
 
 bool IsShellFolderModule(HMODULE module) {
-    return module == reinterpret_cast<HMODULE>(&g_shellFolder) && g_shellFolder.references > 0;
+    return FindLoaded(module) == &g_modules[0];
 }
 
-int ShellFolderModuleReferences() {
-    return g_shellFolder.references;
+int LoadedModuleReferences() {
+    int references = 0;
+    for (const BuiltInModule& module : g_modules)
+        references += module.references;
+    return references;
 }
 
 } // namespace posix
@@ -52,30 +91,34 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
 }
 
 HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE, DWORD) {
-    if (!lpLibFileName || !NamesShellFolder(lpLibFileName)) {
+    BuiltInModule* module = lpLibFileName ? FindByName(lpLibFileName) : nullptr;
+    if (!module) {
         posix::Fail(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    ++g_shellFolder.references;
-    return reinterpret_cast<HMODULE>(&g_shellFolder);
+    ++module->references;
+    return reinterpret_cast<HMODULE>(module);
 }
 
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-    if (!posix::IsShellFolderModule(hModule)) {
+    const BuiltInModule* module = FindLoaded(hModule);
+    if (!module) {
         posix::Fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (!lpProcName || strcmp(lpProcName, "SHGetFolderPathA") != 0) {
-        posix::Fail(ERROR_PROC_NOT_FOUND);
-        return nullptr;
+    for (size_t i = 0; lpProcName && i < module->exportCount; ++i) {
+        if (strcmp(lpProcName, module->exports[i].name) == 0)
+            return module->exports[i].function;
     }
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SHGetFolderPathA));
+    posix::Fail(ERROR_PROC_NOT_FOUND);
+    return nullptr;
 }
 
 BOOL FreeLibrary(HMODULE hLibModule) {
-    if (!posix::IsShellFolderModule(hLibModule))
+    BuiltInModule* module = FindLoaded(hLibModule);
+    if (!module)
         return posix::Fail(ERROR_INVALID_HANDLE);
-    --g_shellFolder.references;
+    --module->references;
     return TRUE;
 }
 

@@ -1,4 +1,5 @@
-// The modules the layer knows: the executable itself and the built-in "SHFolder.dll".
+// The modules the layer knows: the executable itself and the built-in "SHFolder.dll" and
+// "version.dll".
 #ifndef DLLINSTALL_POSIX_MODULES_H
 #define DLLINSTALL_POSIX_MODULES_H
 
@@ -12,8 +13,8 @@ constexpr const char* kSystemFolder = "C:\\windows\\system32";
 HMODULE ExecutableModule();
 bool IsShellFolderModule(HMODULE module);
 
-// How many loads of the built-in module are not yet freed; tests check it returns to zero.
-int ShellFolderModuleReferences();
+// How many loads of the built-in modules are not yet freed; tests check it returns to zero.
+int LoadedModuleReferences();
 
 } // namespace posix
 

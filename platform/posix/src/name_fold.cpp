@@ -40,6 +40,8 @@ char32_t DecodeOne(std::string_view s, size_t& i) {
     return cp;
 }
 
+} // namespace
+
 // Upper-cases the scripts that product file names realistically use; others stay as they are.
 char16_t UpcaseUnit(char16_t c) {
     if (c >= u'a' && c <= u'z')
@@ -72,6 +74,8 @@ char16_t UpcaseUnit(char16_t c) {
         return c - 0x50;
     return c;
 }
+
+namespace {
 
 char16_t UpcaseAscii(unsigned char c) {
     return c >= 'a' && c <= 'z' ? c - 0x20 : c;
@@ -126,10 +130,6 @@ bool IsWellFormedUtf8(std::string_view text) {
             return false;
     }
     return true;
-}
-
-char16_t FoldUnit(char16_t unit) {
-    return UpcaseUnit(unit);
 }
 
 bool FoldedUnits::Next(char16_t& unit) {

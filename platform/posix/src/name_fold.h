@@ -19,7 +19,7 @@ bool IsWellFormedUtf8(std::string_view text);
 std::u16string FoldName(std::string_view utf8);
 
 // The upper-case form of one UTF-16 unit, as FoldName makes it.
-char16_t FoldUnit(char16_t unit);
+char16_t UpcaseUnit(char16_t unit);
 
 // Hands out the units of FoldName(text) one by one, so that comparisons need no allocation.
 class FoldedUnits {

@@ -206,9 +206,13 @@ void NameIndex::ForgetAll() {
 
 // Reads every name of the folder; false when the listing broke off.
 bool ReadAllNames(int folderFd, FolderNames& names) {
-    DIR* dir = fdopendir(fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
-    if (!dir)
+    const int copy = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = copy >= 0 ? fdopendir(copy) : nullptr;
+    if (!dir) {
+        if (copy >= 0)
+            close(copy); // fdopendir takes the descriptor only when it succeeds
         return false;
+    }
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);

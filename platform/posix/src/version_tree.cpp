@@ -76,7 +76,7 @@ bool KeyMatches(const ByteView& tree, const VersionNode& node, std::string_view 
     char16_t expected = 0;
     for (size_t i = 0; i < node.keyUnits; ++i) {
         const auto unit = static_cast<char16_t>(units[2 * i] | units[2 * i + 1] << 8);
-        if (!wanted.Next(expected) || FoldUnit(unit) != expected)
+        if (!wanted.Next(expected) || UpcaseUnit(unit) != expected)
             return false;
     }
     return !wanted.Next(expected);
