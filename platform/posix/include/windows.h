@@ -85,6 +85,7 @@ typedef uintptr_t UINT_PTR;
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_NOT_OWNER 288L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
@@ -121,6 +122,13 @@ typedef uintptr_t UINT_PTR;
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
+
+// Waits on kernel objects.
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED 0x00000080L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 
 // LoadLibraryExA.
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -183,7 +191,13 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
                      DWORD dwMoveMethod);
 BOOL SetEndOfFile(HANDLE hFile);
+BOOL FlushFileBuffers(HANDLE hFile);
 BOOL CloseHandle(HANDLE hObject);
+
+// Named mutexes, which serialize runs across processes.
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL ReleaseMutex(HANDLE hMutex);
 
 #include <objbase.h>
 

@@ -1,13 +1,16 @@
 // CopyFileA: the destination is either left as it was or replaced whole, never written in
-// place and never through a link.
+// place and never through a link; the new file's data is on stable storage before its name.
 #include "dos_path.h"
 #include "file_info.h"
 #include "last_error.h"
 #include "unique_fd.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <set>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -112,9 +115,60 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('/'));
 }
 
-std::string TemporaryNameFor(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".dllinstall";
+// The layer's temporaries, ".~<pid>-<n>.dllinstall", and the ".~<name>.dllinstall" of older
+// builds: hidden beside the destination, so that the rename stays within one folder.
+bool IsTemporaryName(const std::string& name) {
+    static const std::string kHead = ".~", kTail = ".dllinstall";
+    return name.size() > kHead.size() + kTail.size() && name.compare(0, kHead.size(), kHead) == 0 &&
+           name.compare(name.size() - kTail.size(), kTail.size(), kTail) == 0;
+}
+
+// A name no other run uses: another process has another id, and this one counts.
+std::string NextTemporaryPath(const std::string& folder) {
+    static unsigned long s_sequence = 0;
+    return folder + "/.~" + std::to_string(getpid()) + "-" + std::to_string(++s_sequence) +
+           ".dllinstall";
+}
+
+// Removes a leftover temporary unless its writer, alive, still holds its lock.
+void RemoveIfAbandoned(int folderFd, const char* name) {
+    const UniqueFd fd(openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened {}, named {};
+    if (fd.get() < 0 || fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return;
+    // A writer that has just finished has renamed the file away: only the same file goes.
+    if (fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+        unlinkat(folderFd, name, 0);
+}
+
+// Clears what killed runs left in a folder, whatever file they were copying, once per process
+// and before the first copy into it.
+void RemoveLeftoverTemporaries(const std::string& folder) {
+    static std::set<std::string> s_cleared;
+    if (!s_cleared.insert(folder).second)
+        return;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        if (IsTemporaryName(entry->d_name))
+            RemoveIfAbandoned(dirfd(dir), entry->d_name);
+    }
+    closedir(dir);
+}
+
+// Creates a named temporary under a fresh name, exclusively: never a file another run made.
+int CreateNamedTemporary(const std::string& folder, std::string& tempPath) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = NextTemporaryPath(folder);
+        const int fd =
+            open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 // Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
@@ -136,38 +190,42 @@ int LinkAnonymous(int fd, const std::string& path) {
     return result;
 }
 
-// Gives the finished anonymous file a name beside the destination, replacing a stale one
-// that a killed run may have left.
-bool NameTemporary(int fd, const std::string& tempPath) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+// Gives the finished anonymous file a fresh name beside the destination; a link never
+// replaces an existing name.
+bool NameTemporary(int fd, const std::string& folder, std::string& tempPath) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = NextTemporaryPath(folder);
         if (LinkAnonymous(fd, tempPath) == 0)
             return TRUE;
-        if (errno != EEXIST || unlink(tempPath.c_str()) != 0)
+        if (errno != EEXIST)
             break;
     }
     return posix::FailFromErrno();
 }
 
-// Writes the whole copy into a file that has no name until it is complete.
+bool FlushData(int fd) {
+    return fsync(fd) == 0 ? TRUE : posix::FailFromErrno();
+}
+
+// Writes the whole copy into a file of this run, which has no name until it is complete and
+// stays locked until it is renamed, and flushes it: renamed over the destination, it survives
+// a power cut whole.
 bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath,
-                    std::string& tempPath) {
-    tempPath = TemporaryNameFor(dstPath);
+                    UniqueFd& to, std::string& tempPath) {
     const std::string folder = FolderOf(dstPath);
-    UniqueFd to(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    RemoveLeftoverTemporaries(folder);
+    to.reset(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     const bool anonymous = to.get() >= 0;
-    if (!anonymous) {
-        unlink(tempPath.c_str());
-        to.reset(open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
-        if (to.get() < 0)
-            return posix::FailFromErrno();
-    }
-    bool ok =
-        CopyContent(from, srcStat.st_dev, to.get(), folder) && CopyMetadata(to.get(), srcStat);
+    if (!anonymous)
+        to.reset(CreateNamedTemporary(folder, tempPath));
+    if (to.get() < 0)
+        return posix::FailFromErrno();
+    bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();
+    ok = ok && CopyContent(from, srcStat.st_dev, to.get(), folder) &&
+         CopyMetadata(to.get(), srcStat) && FlushData(to.get());
     bool named = !anonymous;
     if (ok && anonymous)
-        named = ok = NameTemporary(to.get(), tempPath);
-    if (ok && close(to.release()) != 0)
-        ok = posix::FailFromErrno();
+        named = ok = NameTemporary(to.get(), folder, tempPath);
     if (!ok && named) {
         const DWORD error = GetLastError();
         unlink(tempPath.c_str());
@@ -188,8 +246,9 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
         return Fail(ERROR_ACCESS_DENIED);
     if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
         return FALSE;
+    UniqueFd to; // holds the temporary's lock until it has become the destination
     std::string tempPath;
-    if (!WriteTemporary(from.get(), srcStat, dst.path, tempPath))
+    if (!WriteTemporary(from.get(), srcStat, dst.path, to, tempPath))
         return FALSE;
     if (rename(tempPath.c_str(), dst.path.c_str()) != 0) {
         const DWORD error = posix::Win32ErrorFromErrno(errno);
