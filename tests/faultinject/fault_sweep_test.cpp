@@ -66,15 +66,6 @@ std::string Upper(std::string name) {
     return name;
 }
 
-// The scene's names are ASCII, so folding them as the tool does is plain upper-casing.
-const Entry* FindIgnoringCase(const Tree& tree, const std::string& name) {
-    for (const auto& [key, entry] : tree) {
-        if (Upper(key) == Upper(name))
-            return &entry;
-    }
-    return nullptr;
-}
-
 bool Same(const Entry* a, const Entry* b) {
     return a && b && *a == *b;
 }
@@ -84,12 +75,6 @@ const Entry* SourceOf(const Baseline& base, const std::string& name) {
     if (Upper(name) == "TARVIK.DLL")
         return FindIgnoringCase(base.sources, name);
     return FindIgnoringCase(base.sources, "LIB/" + name);
-}
-
-bool IsTemporary(const std::string& name) {
-    const std::string suffix = ".dllinstall";
-    return name.rfind(".~", 0) == 0 && name.size() > suffix.size() &&
-           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 CleanResult RunClean(const SweepScene& scene, const fs::path& scratch,
