@@ -84,10 +84,11 @@ std::vector<Loss> LossesOf(const std::vector<fs::path>& dirty) {
 
 struct Expected {
     const SweepScene& scene;
-    Tree before;  // the system folder before the run
-    Tree sources; // the program folder before the run
-    Tree system;  // the system folder after a clean run
-    Tree program; // the program folder after a clean run
+    Environment environment; // what the file system is like in every run
+    Tree before;             // the system folder before the run
+    Tree sources;            // the program folder before the run
+    Tree system;             // the system folder after a clean run
+    Tree program;            // the program folder after a clean run
 };
 
 // Each DLL whole in LIB or whole in the system folder, and nothing else left but temporaries.
@@ -120,7 +121,8 @@ void CheckState(const Expected& expected, std::vector<std::string>& failures) {
 
 void CheckRerun(const Expected& expected, std::vector<std::string>& failures) {
     const SweepScene& scene = expected.scene;
-    const RunResult again = RunTool(scene.program(), scene.prefix());
+    const RunResult again = RunTool(scene.program(), scene.prefix(), expected.environment,
+                                    !expected.environment.empty());
     if (again.status != 0)
         failures.push_back("the next run ended with " + Describe(again) + ":\n" + again.console);
     const std::string system = DescribeDifferences(expected.system, Snapshot(scene.system()));
@@ -138,11 +140,11 @@ int CheckCut(const Expected& expected, unsigned long k, const fs::path& saved,
     const fs::path dirtyList = saved.parent_path() / "dirty.txt";
     fs::create_directories(saved.parent_path());
     fs::remove(dirtyList);
-    RunTool(scene.program(), scene.prefix(),
-            {{"DLLINSTALL_FAULT_AT", std::to_string(k)},
-             {"DLLINSTALL_FAULT_MODE", "kill"},
-             {"DLLINSTALL_FAULT_DIRTY", dirtyList.string()}},
-            true);
+    Environment killed = expected.environment;
+    killed.insert(killed.end(), {{"DLLINSTALL_FAULT_AT", std::to_string(k)},
+                                 {"DLLINSTALL_FAULT_MODE", "kill"},
+                                 {"DLLINSTALL_FAULT_DIRTY", dirtyList.string()}});
+    RunTool(scene.program(), scene.prefix(), killed, true);
     const fs::path work = scene.program().parent_path();
     const std::vector<Loss> losses = LossesOf(DirtyFiles(work, ReadInodes(dirtyList)));
     CopyTree(work, saved);
@@ -161,7 +163,8 @@ int CheckCut(const Expected& expected, unsigned long k, const fs::path& saved,
     return static_cast<int>(losses.size());
 }
 
-TEST(CrashStates, EveryPowerCutLeavesEachDllWholeAndTheNextRunFinishes) {
+// Cuts after every call that changes files, in the file system the environment describes.
+void CheckEveryCut(const Environment& environment) {
     ScratchFolder root("dllinstall-crash");
     const char* tool = std::getenv("DLLINSTALL_CRASH_TOOL");
     const SweepScene scene(root.path(), tool && *tool ? tool : DLLINSTALL_LINUX_EXE);
@@ -169,12 +172,16 @@ TEST(CrashStates, EveryPowerCutLeavesEachDllWholeAndTheNextRunFinishes) {
         GTEST_SKIP() << "fixture DLLs are missing (mingw-w64 not installed)";
     scene.Refresh();
     const fs::path trace = root.path() / "trace.txt";
-    const RunResult clean = RunTool(scene.program(), scene.prefix(),
-                                    {{"DLLINSTALL_FAULT_TRACE", trace.string()}}, true);
+    Environment tracing = environment;
+    tracing.emplace_back("DLLINSTALL_FAULT_TRACE", trace.string());
+    const RunResult clean = RunTool(scene.program(), scene.prefix(), tracing, true);
     ASSERT_EQ(clean.status, 0) << clean.console;
-    const Expected expected{scene, Snapshot(scene.pristineSystem()),
+    const Expected expected{scene,
+                            environment,
+                            Snapshot(scene.pristineSystem()),
                             Snapshot(scene.pristineProgram(), kProgramSkip),
-                            Snapshot(scene.system()), Snapshot(scene.program(), kProgramSkip)};
+                            Snapshot(scene.system()),
+                            Snapshot(scene.program(), kProgramSkip)};
     std::vector<std::string> lines;
     std::ifstream in(trace);
     for (std::string line; std::getline(in, line);)
@@ -192,6 +199,15 @@ TEST(CrashStates, EveryPowerCutLeavesEachDllWholeAndTheNextRunFinishes) {
               << " states, " << failures.size() << " violations\n";
     for (size_t i = 0; i < failures.size() && i < 20; ++i)
         ADD_FAILURE() << failures[i];
+}
+
+TEST(CrashStates, EveryPowerCutLeavesEachDllWholeAndTheNextRunFinishes) {
+    CheckEveryCut({});
+}
+
+// Without unnamed files the copy is written under its temporary name, where a cut finds it.
+TEST(CrashStates, WithNamedTemporariesToo) {
+    CheckEveryCut({{"DLLINSTALL_FAULT_NO_TMPFILE", "1"}});
 }
 
 } // namespace
