@@ -147,7 +147,8 @@ int CheckCut(const Expected& expected, unsigned long k, const fs::path& saved,
     RunTool(scene.program(), scene.prefix(), killed, true);
     const fs::path work = scene.program().parent_path();
     const std::vector<Loss> losses = LossesOf(DirtyFiles(work, ReadInodes(dirtyList)));
-    CopyTree(work, saved);
+    if (losses.size() > 1)
+        CopyTree(work, saved);
     for (size_t i = 0; i < losses.size(); ++i) {
         if (i > 0)
             CopyTree(saved, work);
