@@ -5,9 +5,9 @@ bool FlushVolumeOf(const CString& folder) {
     if (folder.GetLength() < 2 || text[1] != ':')
         return false;
     // Windows flushes a volume only for an administrator, which the tool runs as.
-    const HANDLE volume = CreateFileA("\\\\.\\" + folder.Left(2), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+    const HANDLE volume =
+        CreateFileA("\\\\.\\" + folder.Left(2), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (volume == INVALID_HANDLE_VALUE)
         return false;
     const BOOL flushed = FlushFileBuffers(volume);

@@ -28,16 +28,14 @@ cmake --build "$build" --target bench_install bench_version_read -j "${JOBS:-2}"
 wine_options=()
 if [ -n "$wine" ]; then
     cmake --build "$build" --target dllinstall_windows -j "${JOBS:-2}" >/dev/null
-    # A prefix of the benchmark's own beside its folders, with one wineserver kept alive for it,
-    # as a user who runs Wine has; made once, it stays for the next benchmark.
-    wine_prefix=$(cd "$work" && pwd)/dllinstall-bench-wineprefix
+    # A prefix of the benchmark's own beside its folders (about 1 GB, removed at the end), with
+    # one wineserver kept alive for it, as a user who runs Wine has.
+    wine_prefix=$(mktemp -d "$work/dllinstall-bench-wineprefix-XXXXXX")
     export WINEDEBUG=-all
-    if [ ! -f "$wine_prefix/system.reg" ]; then
-        WINEPREFIX=$wine_prefix "$wine" wineboot --init >/dev/null 2>&1
-        WINEPREFIX=$wine_prefix wineserver -w
-    fi
-    WINEPREFIX=$wine_prefix wineserver -p >/dev/null 2>&1
-    trap 'WINEPREFIX=$wine_prefix wineserver -k >/dev/null 2>&1' EXIT
+    trap 'WINEPREFIX=$wine_prefix wineserver -k >/dev/null 2>&1; rm -rf "$wine_prefix"' EXIT
+    WINEPREFIX=$wine_prefix "$wine" wineboot --init >/dev/null 2>&1 || true
+    WINEPREFIX=$wine_prefix wineserver -w || true
+    WINEPREFIX=$wine_prefix wineserver -p >/dev/null 2>&1 || true
     wine_options=(--wine "$wine" --windows-tool "$build/windows/dllinstall.exe" --wine-prefix "$wine_prefix")
 fi
 

@@ -3,13 +3,12 @@
 #include "dos_path.h"
 #include "file_info.h"
 #include "last_error.h"
+#include "temporaries.h"
 #include "unique_fd.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <set>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 namespace {
 
 using posix::Fail;
+using posix::NextTemporaryPath;
 using posix::UniqueFd;
 
 bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BOOL failIfExists) {
@@ -115,62 +115,6 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('/'));
 }
 
-// The layer's temporaries, ".~<pid>-<n>.dllinstall", and the ".~<name>.dllinstall" of older
-// builds: hidden beside the destination, so that the rename stays within one folder.
-bool IsTemporaryName(const std::string& name) {
-    static const std::string kHead = ".~", kTail = ".dllinstall";
-    return name.size() > kHead.size() + kTail.size() && name.compare(0, kHead.size(), kHead) == 0 &&
-           name.compare(name.size() - kTail.size(), kTail.size(), kTail) == 0;
-}
-
-// A name no other run uses: another process has another id, and this one counts.
-std::string NextTemporaryPath(const std::string& folder) {
-    static unsigned long s_sequence = 0;
-    return folder + "/.~" + std::to_string(getpid()) + "-" + std::to_string(++s_sequence) +
-           ".dllinstall";
-}
-
-// Removes a leftover temporary unless its writer, alive, still holds its lock.
-void RemoveIfAbandoned(int folderFd, const char* name) {
-    const UniqueFd fd(openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat opened {}, named {};
-    if (fd.get() < 0 || fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        return;
-    // A writer that has just finished has renamed the file away: only the same file goes.
-    if (fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
-        unlinkat(folderFd, name, 0);
-}
-
-// Clears what killed runs left in a folder, whatever file they were copying, once per process
-// and before the first copy into it.
-void RemoveLeftoverTemporaries(const std::string& folder) {
-    static std::set<std::string> s_cleared;
-    if (!s_cleared.insert(folder).second)
-        return;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* entry = readdir(dir)) {
-        if (IsTemporaryName(entry->d_name))
-            RemoveIfAbandoned(dirfd(dir), entry->d_name);
-    }
-    closedir(dir);
-}
-
-// Creates a named temporary under a fresh name, exclusively: never a file another run made.
-int CreateNamedTemporary(const std::string& folder, std::string& tempPath) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = NextTemporaryPath(folder);
-        const int fd =
-            open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
 // Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
 // refuse that without privileges, and then the descriptor's /proc name serves, which costs a
 // walk through /proc every time.
@@ -210,14 +154,14 @@ bool FlushData(int fd) {
 // Writes the whole copy into a file of this run, which has no name until it is complete and
 // stays locked until it is renamed, and flushes it: renamed over the destination, it survives
 // a power cut whole.
-bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath,
-                    UniqueFd& to, std::string& tempPath) {
+bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath, UniqueFd& to,
+                    std::string& tempPath) {
     const std::string folder = FolderOf(dstPath);
-    RemoveLeftoverTemporaries(folder);
+    posix::RemoveLeftoverTemporaries(folder);
     to.reset(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     const bool anonymous = to.get() >= 0;
     if (!anonymous)
-        to.reset(CreateNamedTemporary(folder, tempPath));
+        to.reset(posix::CreateNamedTemporary(folder, tempPath));
     if (to.get() < 0)
         return posix::FailFromErrno();
     bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();

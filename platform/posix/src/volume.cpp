@@ -1,9 +1,9 @@
 // Volumes and flushes: "\\.\X:" opens the drive's root folder, and FlushFileBuffers puts a
 // file, or everything of the file system that holds a volume, on stable storage.
+#include "volume.h"
 #include "drives.h"
 #include "handles.h"
 #include "last_error.h"
-#include "volume.h"
 
 #include <cctype>
 #include <cerrno>
