@@ -13,6 +13,11 @@ constexpr const char* kLogFileName = "InstallLog_DLL.txt";
 // The whole run after the framework is up; returns the exit status.
 int RunInstallation();
 
+// Waits until no other run works on the system folder and keeps others out until released; null
+// when the system cannot give the lock, and the run then goes on without it.
+HANDLE TakeRunLock(const CString& systemFolder);
+void ReleaseRunLock(HANDLE lock);
+
 // Moves the primary library into the system folder. False when it is there but could not
 // be copied: the failure has been logged.
 bool MovePrimaryLibrary(const CString& programFolder, const CString& systemFolder);

@@ -18,6 +18,15 @@ bool GetProgramFolder(CString& folder) {
     return true;
 }
 
+int InstallAndLog(const CString& programFolder, const CString& systemFolder) {
+    if (!MovePrimaryLibrary(programFolder, systemFolder) ||
+        !InstallLibraryFolder(programFolder, systemFolder))
+        return 1;
+    LogMessage(LoadMessageText(IDS_DONE));
+    WriteTextFile(programFolder + kLogFileName, g_strLog);
+    return 0;
+}
+
 } // namespace
 
 int RunInstallation() {
@@ -32,10 +41,9 @@ int RunInstallation() {
         LogMessage(LoadMessageText(IDS_ERR_SYSTEM_FOLDER));
         return 1;
     }
-    if (!MovePrimaryLibrary(programFolder, systemFolder) ||
-        !InstallLibraryFolder(programFolder, systemFolder))
-        return 1;
-    LogMessage(LoadMessageText(IDS_DONE));
-    WriteTextFile(programFolder + kLogFileName, g_strLog);
-    return 0;
+    // Two runs at once would interleave their version checks and copies.
+    const HANDLE runLock = TakeRunLock(systemFolder);
+    const int status = InstallAndLog(programFolder, systemFolder);
+    ReleaseRunLock(runLock);
+    return status;
 }

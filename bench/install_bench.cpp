@@ -28,6 +28,9 @@ struct Options {
     int runs = 0; // 0: the default for each case
     int treeFiles = 100000;
     int prepareCount = 0; // > 0: only build that case in work and stop, for profiling
+    std::string wine;     // the Wine loader; empty: no Windows build under Wine
+    fs::path windowsTool; // dllinstall.exe
+    fs::path winePrefix;  // a prefix Wine has made, with its wineserver kept alive
 };
 
 // Seconds of each run: wall clock, and the CPU time the work took.
@@ -46,7 +49,9 @@ struct InstallFigures {
     int skipped = 0;
     uint64_t bytesCopied = 0;
     Timings tool;
-    Timings baseline;
+    Timings baseline;     // cp, then rm -rf
+    Timings syncBaseline; // cp, sync, then rm -rf: what a careful script does
+    Timings wine;         // the Windows build under Wine (wall clock only)
     long peakRssKiB = 0;
 };
 
@@ -115,9 +120,10 @@ void TimeTool(const InstallFolders& folders, const InstallPlan& plan, bool reade
     figures.tool.Add(run.seconds, run.cpuSeconds);
 }
 
-// cp of exactly the files the tool copies, then rm -rf of what the tool removes.
+// cp of exactly the files the tool copies, then rm -rf of what the tool removes; with sync
+// between them when `flush` is set.
 void TimeBaseline(const InstallFolders& folders, const InstallPlan& plan, bool readerWorks,
-                  InstallFigures& figures) {
+                  bool flush, InstallFigures& figures) {
     std::vector<std::string> copy = {"cp", "--reflink=auto", "--preserve=mode,timestamps",
                                      "Tarvik.dll"};
     for (const Library& library : plan.libraries) {
@@ -127,11 +133,43 @@ void TimeBaseline(const InstallFolders& folders, const InstallPlan& plan, bool r
     copy.push_back(folders.systemFolder.string());
     const std::vector<std::string> remove = {"rm", "-rf", "LIB", "Tarvik.dll"};
     const RunResult copied = RunProcess(copy, folders.programFolder, std::string());
+    RunResult synced;
+    if (flush)
+        synced = RunProcess({"sync"}, folders.programFolder, std::string());
     const RunResult removed = RunProcess(remove, folders.programFolder, std::string());
-    Require(copied.exitStatus == 0 && removed.exitStatus == 0, "cp or rm -rf failed");
+    Require(copied.exitStatus == 0 && removed.exitStatus == 0 && (!flush || synced.exitStatus == 0),
+            "cp, sync or rm -rf failed");
     const std::string problem = CheckInstalled(folders, plan, readerWorks);
     Require(problem.empty(), "after cp and rm -rf: " + problem);
-    figures.baseline.Add(copied.seconds + removed.seconds, copied.cpuSeconds + removed.cpuSeconds);
+    (flush ? figures.syncBaseline : figures.baseline)
+        .Add(copied.seconds + synced.seconds + removed.seconds,
+             copied.cpuSeconds + synced.cpuSeconds + removed.cpuSeconds);
+}
+
+// The Windows build under Wine on the same folders, installing into the Wine prefix's own
+// system folder: the case's system folder files are put there first and taken away after.
+void TimeWine(const InstallFolders& folders, const InstallPlan& plan, bool readerWorks,
+              const Options& options, InstallFigures& figures) {
+    InstallFolders wine = folders;
+    wine.systemFolder = options.winePrefix / "drive_c" / "windows" / "system32";
+    std::vector<std::string> names = {"Tarvik.dll"};
+    for (const Library& library : plan.libraries)
+        names.push_back(library.name);
+    for (const std::string& name : names) {
+        fs::remove(wine.systemFolder / name);
+        if (fs::exists(folders.systemFolder / name))
+            fs::copy_file(folders.systemFolder / name, wine.systemFolder / name);
+    }
+    fs::copy_file(options.windowsTool, folders.programFolder / "dllinstall.exe");
+    FlushFileSystem(wine.systemFolder);
+    const RunResult run = RunProcess({options.wine, "dllinstall.exe"}, folders.programFolder,
+                                     options.winePrefix.string());
+    const std::string problem = CheckInstalled(wine, plan, readerWorks);
+    for (const std::string& name : names)
+        fs::remove(wine.systemFolder / name);
+    Require(run.exitStatus == 0, "dllinstall.exe exited with " + std::to_string(run.exitStatus));
+    Require(problem.empty(), "after dllinstall.exe: " + problem);
+    figures.wine.Add(run.seconds, run.cpuSeconds);
 }
 
 void CountWork(const InstallPlan& plan, bool readerWorks, InstallFigures& figures) {
@@ -156,13 +194,17 @@ InstallFigures MeasureInstall(const Options& options, int count, const DllWriter
     CountWork(plan, readerWorks, figures);
     const fs::path root = options.work / ("install-" + std::to_string(count));
     const int runs = RunsFor(options, count);
+    const int turns = !options.wine.empty() && count == 10 ? 4 : 3;
     for (int run = 0; run < runs; ++run) {
-        for (int turn = 0; turn < 2; ++turn) {
+        for (int turn = 0; turn < turns; ++turn) {
             const InstallFolders folders = PrepareInstall(root, plan, writer, options);
-            if ((turn == 0) == (run % 2 == 0))
+            const int which = (turn + run) % turns;
+            if (which == 0)
                 TimeTool(folders, plan, readerWorks, figures);
+            else if (which == 3)
+                TimeWine(folders, plan, readerWorks, options, figures);
             else
-                TimeBaseline(folders, plan, readerWorks, figures);
+                TimeBaseline(folders, plan, readerWorks, which == 2, figures);
         }
         std::cerr << "  " << count << " DLLs: run " << run + 1 << "/" << runs << " done\n";
     }
@@ -229,15 +271,20 @@ std::string FormatBytes(uint64_t bytes) {
 void PrintInstallTable(const Report& report) {
     printf("\nInstall on %s (version reader: %s); medians in seconds, wall clock and CPU\n",
            report.fileSystem.c_str(), report.readerWorks ? "reads versions" : "none");
-    printf("%6s %6s %7s %10s %4s %10s %10s %6s %8s %8s %6s %10s\n", "DLLs", "copied", "skipped",
-           "bytes", "runs", "dllinstall", "cp+rm -rf", "ratio", "CPU tool", "CPU base", "ratio",
-           "peak RSS");
+    printf("%6s %6s %7s %10s %4s %10s %10s %6s %10s %6s %8s %8s %6s %10s\n", "DLLs", "copied",
+           "skipped", "bytes", "runs", "dllinstall", "cp+rm -rf", "ratio", "+sync", "ratio",
+           "CPU tool", "CPU base", "ratio", "peak RSS");
     for (const InstallFigures& f : report.installs) {
-        printf("%6d %6d %7d %10s %4zu %10.3f %10.3f %5.2fx %8.3f %8.3f %5.2fx %6ld KiB\n", f.dlls,
-               f.filesCopied, f.skipped, FormatBytes(f.bytesCopied).c_str(), f.tool.wall.size(),
-               Median(f.tool.wall), Median(f.baseline.wall), Ratio(f.tool.wall, f.baseline.wall),
-               Median(f.tool.cpu), Median(f.baseline.cpu), Ratio(f.tool.cpu, f.baseline.cpu),
-               f.peakRssKiB);
+        printf("%6d %6d %7d %10s %4zu %10.3f %10.3f %5.2fx %10.3f %5.2fx %8.3f %8.3f %5.2fx %6ld "
+               "KiB\n",
+               f.dlls, f.filesCopied, f.skipped, FormatBytes(f.bytesCopied).c_str(),
+               f.tool.wall.size(), Median(f.tool.wall), Median(f.baseline.wall),
+               Ratio(f.tool.wall, f.baseline.wall), Median(f.syncBaseline.wall),
+               Ratio(f.tool.wall, f.syncBaseline.wall), Median(f.tool.cpu), Median(f.baseline.cpu),
+               Ratio(f.tool.cpu, f.baseline.cpu), f.peakRssKiB);
+        if (!f.wine.wall.empty())
+            printf("       Windows build under Wine: %.3f s, %.1fx the Linux build\n",
+                   Median(f.wine.wall), Ratio(f.wine.wall, f.tool.wall));
     }
 }
 
@@ -275,10 +322,17 @@ void WriteInstallJson(std::ostream& out, const InstallFigures& f, bool last) {
         << ", \"files_skipped\": " << f.skipped << ", \"bytes_copied\": " << f.bytesCopied
         << ", \"ratio\": " << Ratio(f.tool.wall, f.baseline.wall)
         << ", \"cpu_ratio\": " << Ratio(f.tool.cpu, f.baseline.cpu)
+        << ", \"sync_ratio\": " << Ratio(f.tool.wall, f.syncBaseline.wall)
         << ", \"tool_peak_rss_kib\": " << f.peakRssKiB << ",\n     ";
     WriteTimingsJson(out, "tool", f.tool);
     out << ",\n     ";
     WriteTimingsJson(out, "baseline", f.baseline);
+    out << ",\n     ";
+    WriteTimingsJson(out, "sync_baseline", f.syncBaseline);
+    if (!f.wine.wall.empty()) {
+        out << ",\n     \"wine_over_linux\": " << Ratio(f.wine.wall, f.tool.wall) << ", ";
+        WriteTimingsJson(out, "wine", f.wine);
+    }
     out << "}" << (last ? "" : ",") << "\n";
 }
 
@@ -334,7 +388,8 @@ Options ParseOptions(int argc, char* argv[]) {
         const std::string arg = argv[i];
         Require(i + 1 < argc, "usage: bench_install [--json FILE] [--work DIR] [--tool EXE] "
                               "[--fixtures DIR] [--counts 10,1000,10000] [--runs N] "
-                              "[--tree-files N] [--prepare COUNT]");
+                              "[--tree-files N] [--prepare COUNT] [--wine LOADER "
+                              "--windows-tool EXE --wine-prefix DIR]");
         const std::string value = argv[++i];
         if (arg == "--json")
             options.json = value;
@@ -352,6 +407,12 @@ Options ParseOptions(int argc, char* argv[]) {
             options.treeFiles = std::stoi(value);
         else if (arg == "--prepare")
             options.prepareCount = std::stoi(value);
+        else if (arg == "--wine")
+            options.wine = value;
+        else if (arg == "--windows-tool")
+            options.windowsTool = value;
+        else if (arg == "--wine-prefix")
+            options.winePrefix = value;
         else
             Require(false, "unknown option " + arg);
     }

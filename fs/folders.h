@@ -4,6 +4,8 @@
 
 #include <afx.h>
 
+#include <functional>
+
 // The path up to and including its last "\"; empty when it has none.
 CString GetFolderOfPath(CString path);
 
@@ -23,5 +25,17 @@ bool IsReadFailure(DWORD error);
 // Deletes the folder with everything in it, best effort; returns the first Windows error met,
 // 0 on success. Empty, relative and non-folder paths are left alone and give 0.
 DWORD RemoveFolderTree(CString path);
+
+// Deletes the folder as RemoveFolderTree does, but keeps the files directly in it whose names
+// `keep` accepts; with any of them kept the folder stays, and the result is ERROR_DIR_NOT_EMPTY.
+DWORD RemoveFolderTreeExcept(CString path, const std::function<bool(const CString&)>& keep);
+
+// Puts everything written to the volume that holds the folder on stable storage, in one call
+// for all the copies of a phase; false when the system cannot flush the volume.
+bool FlushVolumeOf(const CString& folder);
+
+// Puts one file on stable storage through a handle of its own; false when it cannot be opened
+// for writing or flushed.
+bool FlushFile(const CString& path);
 
 #endif

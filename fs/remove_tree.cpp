@@ -23,23 +23,24 @@ bool EndedNormally(DWORD error) {
     return error == ERROR_NO_MORE_FILES;
 }
 
-} // namespace
+using KeepTest = std::function<bool(const CString&)>;
 
-DWORD RemoveFolderTree(CString path) {
-    if (path.IsEmpty() || !PathIsDirectoryA(path) || PathIsRelativeA(path))
-        return ERROR_SUCCESS;
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return ErrorUnless(RemoveDirectoryA(path));
+// Deletes the folder's content, keeping the files that `keep` (when given) accepts; returns the
+// first error met, ERROR_DIR_NOT_EMPTY for a file kept.
+DWORD RemoveContent(const CString& path, const KeepTest* keep) {
     DWORD firstError = ERROR_SUCCESS;
     CFileFind finder;
     if (!finder.FindFile(path + "\\*.*"))
         return GetLastError();
+    bool kept = false;
     for (BOOL more = TRUE; more;) {
         more = finder.FindNextFile();
         // An enumeration cut short by an error has left entries unseen: the folder must stay.
         const DWORD enumError = more ? ERROR_SUCCESS : GetLastError();
-        if (!finder.IsDots()) {
+        if (keep && !finder.IsDots() && !finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) &&
+            (*keep)(finder.GetFileName())) {
+            kept = true;
+        } else if (!finder.IsDots()) {
             const DWORD error = RemoveEntry(finder);
             if (firstError == ERROR_SUCCESS)
                 firstError = error;
@@ -48,7 +49,27 @@ DWORD RemoveFolderTree(CString path) {
             firstError = enumError;
     }
     finder.Close();
+    return firstError == ERROR_SUCCESS && kept ? ERROR_DIR_NOT_EMPTY : firstError;
+}
+
+DWORD RemoveTree(const CString& path, const KeepTest* keep) {
+    if (path.IsEmpty() || !PathIsDirectoryA(path) || PathIsRelativeA(path))
+        return ERROR_SUCCESS;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ErrorUnless(RemoveDirectoryA(path));
+    DWORD firstError = RemoveContent(path, keep);
     if (firstError == ERROR_SUCCESS && !RemoveDirectoryA(path))
         firstError = GetLastError();
     return firstError;
+}
+
+} // namespace
+
+DWORD RemoveFolderTree(CString path) {
+    return RemoveTree(path, nullptr);
+}
+
+DWORD RemoveFolderTreeExcept(CString path, const std::function<bool(const CString&)>& keep) {
+    return RemoveTree(path, &keep);
 }

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -66,15 +67,6 @@ std::string Upper(std::string name) {
     return name;
 }
 
-// The scene's names are ASCII, so folding them as the tool does is plain upper-casing.
-const Entry* FindIgnoringCase(const Tree& tree, const std::string& name) {
-    for (const auto& [key, entry] : tree) {
-        if (Upper(key) == Upper(name))
-            return &entry;
-    }
-    return nullptr;
-}
-
 bool Same(const Entry* a, const Entry* b) {
     return a && b && *a == *b;
 }
@@ -84,12 +76,6 @@ const Entry* SourceOf(const Baseline& base, const std::string& name) {
     if (Upper(name) == "TARVIK.DLL")
         return FindIgnoringCase(base.sources, name);
     return FindIgnoringCase(base.sources, "LIB/" + name);
-}
-
-bool IsTemporary(const std::string& name) {
-    const std::string suffix = ".dllinstall";
-    return name.rfind(".~", 0) == 0 && name.size() > suffix.size() &&
-           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 CleanResult RunClean(const SweepScene& scene, const fs::path& scratch,
@@ -103,6 +89,9 @@ CleanResult RunClean(const SweepScene& scene, const fs::path& scratch,
     CleanResult clean;
     clean.run = RunTool(scene.program(), scene.prefix(), counting, true);
     clean.trace = ReadLines(trace);
+    // Temporaries are named after the process that writes them: the same call in every run.
+    for (std::string& line : clean.trace)
+        line = std::regex_replace(line, std::regex(R"(/\.~[0-9]+-)"), "/.~<process>-");
     if (const char* keep = std::getenv("DLLINSTALL_SWEEP_TRACE"); keep && *keep)
         fs::copy_file(trace, keep, fs::copy_options::overwrite_existing);
     const std::vector<std::string> counted = ReadLines(count);

@@ -84,9 +84,9 @@ ScratchFolder::~ScratchFolder() {
     fs::remove_all(path_, ignored);
 }
 
-SweepScene::SweepScene(const fs::path& root)
-    : pristine_(root / "pristine"), work_(root / "work"), program_(work_ / "program"),
-      prefix_(work_ / "prefix") {
+SweepScene::SweepScene(const fs::path& root, const fs::path& tool)
+    : tool_(tool.empty() ? fs::path(DLLINSTALL_LINUX_EXE) : tool), pristine_(root / "pristine"),
+      work_(root / "work"), program_(work_ / "program"), prefix_(work_ / "prefix") {
     ready_ = Build();
 }
 
@@ -113,7 +113,7 @@ bool SweepScene::Build() {
     ok = ok && WritePadded(program / "LIB" / "sub" / "inner.dll", "v1.0.0.0.dll", 0, 0);
     testing_support::WriteBytes(program / "LIB" / "sub" / "notes.txt", "Inside a subfolder.\r\n");
     testing_support::WriteBytes(system / "kernel32.dll", Filler(8 * KiB, 3));
-    fs::copy_file(DLLINSTALL_LINUX_EXE, pristine_ / kToolName);
+    fs::copy_file(tool_, pristine_ / kToolName);
     return ok;
 }
 

@@ -26,8 +26,9 @@ class ScratchFolder {
 
 class SweepScene {
   public:
-    // Builds the pristine copy under root/pristine; not ready when a fixture DLL is missing.
-    explicit SweepScene(const fs::path& root);
+    // Builds the pristine copy under root/pristine, with the tool given or the Linux build; not
+    // ready when a fixture DLL is missing.
+    explicit SweepScene(const fs::path& root, const fs::path& tool = {});
     bool ready() const { return ready_; }
 
     // Replaces the working copy with a fresh one from the pristine copy.
@@ -47,6 +48,7 @@ class SweepScene {
   private:
     bool Build();
 
+    fs::path tool_;
     fs::path pristine_;
     fs::path work_;
     fs::path program_;

@@ -66,6 +66,12 @@ Tree Snapshot(const fs::path& root, const std::set<std::string>& skip = {});
 // The first differences between two trees, one per line; empty when they are equal.
 std::string DescribeDifferences(const Tree& expected, const Tree& actual);
 
+// The entry of that name in any case, or null; the names tests use are ASCII.
+const Entry* FindIgnoringCase(const Tree& tree, const std::string& name);
+
+// True for the name of a temporary copy the Linux build writes beside its destination.
+bool IsTemporary(const std::string& name);
+
 // Deterministic filler: `size` bytes that differ with the salt.
 std::string Filler(size_t size, unsigned salt);
 

@@ -1,6 +1,7 @@
 // Snapshots of folder trees and their differences.
 #include "tool_run.h"
 
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sstream>
@@ -72,6 +73,25 @@ Tree Snapshot(const fs::path& root, const std::set<std::string>& skip) {
         tree[it->path().string().substr(rootLength)] = EntryOf(*it);
     }
     return tree;
+}
+
+const Entry* FindIgnoringCase(const Tree& tree, const std::string& name) {
+    const auto upper = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (const auto& [key, entry] : tree) {
+        if (upper(key) == upper(name))
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool IsTemporary(const std::string& name) {
+    const std::string suffix = ".dllinstall";
+    return name.rfind(".~", 0) == 0 && name.size() > suffix.size() &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string DescribeDifferences(const Tree& expected, const Tree& actual) {

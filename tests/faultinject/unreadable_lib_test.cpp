@@ -128,3 +128,22 @@ TEST(ListableLib, WithoutDllsIsRemovedWithSuccess) {
 }
 
 } // namespace
+
+// An existence check of Tarvik.dll that cannot tell is no "absent": the run fails before it
+// touches LIB, and Tarvik.dll stays for the next run.
+TEST(UnreadablePrimary, FailsTheRunWithEverythingKept) {
+    Installation setup("dllinstall-unreadable-primary");
+    WriteBytes(setup.lib / "a.dll", Filler(5000, 1));
+    const Tree programBefore = Snapshot(setup.program, {kToolName});
+    const RunResult run =
+        setup.Run({{"DLLINSTALL_FAULT_PATH", (setup.program / "Tarvik.dll").string()},
+                   {"DLLINSTALL_FAULT_MODE", "EIO"}},
+                  true);
+    EXPECT_EQ(run.status, 1) << Describe(run);
+    EXPECT_EQ(run.console, "Starting installation procedure...\n"
+                           "Error: Cannot copy from\r\n'" +
+                               DosPathOf(setup.program) +
+                               "\\Tarvik.dll'\r\nto the\r\n'C:\\windows\\system32\\Tarvik.dll'\n");
+    EXPECT_EQ(DescribeDifferences(programBefore, Snapshot(setup.program, {kToolName})), "");
+    EXPECT_FALSE(fs::exists(setup.system / "a.dll"));
+}

@@ -125,3 +125,15 @@ TEST_F(FsTest, ATreeThatIsItselfALinkLosesOnlyTheLink) {
 }
 
 } // namespace
+
+TEST_F(FsTest, RemovalKeepsTheFilesItIsToldToKeepAndTheirFolder) {
+    WriteBytes(tree / "handled.dll", "a");
+    WriteBytes(tree / "arrived.dll", "b");
+    WriteBytes(tree / "sub" / "arrived.dll", "c");
+    const auto keep = [](const CString& name) { return name == "arrived.dll"; };
+    EXPECT_EQ(RemoveFolderTreeExcept(Dos(tree).c_str(), keep),
+              static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_TRUE(fs::exists(tree / "arrived.dll"));
+    EXPECT_FALSE(fs::exists(tree / "handled.dll"));
+    EXPECT_FALSE(fs::exists(tree / "sub")) << "only files directly in the folder are kept";
+}

@@ -72,6 +72,7 @@ typedef intptr_t (*FARPROC)();
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_NOT_OWNER 288L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
@@ -108,6 +109,13 @@ typedef intptr_t (*FARPROC)();
 
 // MoveFileExA.
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+
+// Waits on kernel objects.
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED 0x00000080L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 
 // LoadLibraryExA.
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -176,7 +184,13 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
                      DWORD dwMoveMethod);
 BOOL SetEndOfFile(HANDLE hFile);
+BOOL FlushFileBuffers(HANDLE hFile);
 BOOL CloseHandle(HANDLE hObject);
+
+// Named mutexes, which serialize runs across processes.
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL ReleaseMutex(HANDLE hMutex);
 
 #include <objbase.h>
 

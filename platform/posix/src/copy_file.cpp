@@ -1,20 +1,23 @@
 // CopyFileA: the destination is either left as it was or replaced whole, never written in
-// place and never through a link.
+// place and never through a link; the new file's data is on stable storage before its name.
 #include "dos_path.h"
 #include "file_info.h"
 #include "last_error.h"
 #include "system_view.h"
+#include "temporaries.h"
 #include "unique_fd.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
 using posix::Fail;
+using posix::NextTemporaryPath;
 using posix::UniqueFd;
 
 bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BOOL failIfExists) {
@@ -120,11 +123,6 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('/'));
 }
 
-std::string TemporaryNameFor(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return path.substr(0, slash + 1) + ".~" + path.substr(slash + 1) + ".dllinstall";
-}
-
 // Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
 // refuse that without privileges, and then the descriptor's /proc name serves, which costs a
 // walk through /proc every time.
@@ -144,38 +142,42 @@ int LinkAnonymous(int fd, const std::string& path) {
     return result;
 }
 
-// Gives the finished anonymous file a name beside the destination, replacing a stale one
-// that a killed run may have left.
-bool NameTemporary(int fd, const std::string& tempPath) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+// Gives the finished anonymous file a fresh name beside the destination; a link never
+// replaces an existing name.
+bool NameTemporary(int fd, const std::string& folder, std::string& tempPath) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = NextTemporaryPath(folder);
         if (LinkAnonymous(fd, tempPath) == 0)
             return TRUE;
-        if (errno != EEXIST || unlink(tempPath.c_str()) != 0)
+        if (errno != EEXIST)
             break;
     }
     return posix::FailFromErrno();
 }
 
-// Writes the whole copy into a file that has no name until it is complete.
-bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath,
+bool FlushData(int fd) {
+    return fsync(fd) == 0 ? TRUE : posix::FailFromErrno();
+}
+
+// Writes the whole copy into a file of this run, which has no name until it is complete and
+// stays locked until it is renamed, and flushes it: renamed over the destination, it survives
+// a power cut whole.
+bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath, UniqueFd& to,
                     std::string& tempPath) {
-    tempPath = TemporaryNameFor(dstPath);
     const std::string folder = FolderOf(dstPath);
-    UniqueFd to(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    posix::RemoveLeftoverTemporaries(folder);
+    to.reset(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     const bool anonymous = to.get() >= 0;
-    if (!anonymous) {
-        unlink(tempPath.c_str());
-        to.reset(open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
-        if (to.get() < 0)
-            return posix::FailFromErrno();
-    }
-    bool ok =
-        CopyContent(from, srcStat.st_dev, to.get(), folder) && CopyMetadata(to.get(), srcStat);
+    if (!anonymous)
+        to.reset(posix::CreateNamedTemporary(folder, tempPath));
+    if (to.get() < 0)
+        return posix::FailFromErrno();
+    bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();
+    ok = ok && CopyContent(from, srcStat.st_dev, to.get(), folder) &&
+         CopyMetadata(to.get(), srcStat) && FlushData(to.get());
     bool named = !anonymous;
     if (ok && anonymous)
-        named = ok = NameTemporary(to.get(), tempPath);
-    if (ok && close(to.release()) != 0)
-        ok = posix::FailFromErrno();
+        named = ok = NameTemporary(to.get(), folder, tempPath);
     if (!ok && named) {
         const DWORD error = GetLastError();
         unlink(tempPath.c_str());
@@ -198,8 +200,9 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     posix::NoteFileInHand(newName.substr(newName.find_last_of("\\/") + 1), src.path);
     if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
         return FALSE;
+    UniqueFd to; // holds the temporary's lock until it has become the destination
     std::string tempPath;
-    if (!WriteTemporary(from.get(), srcStat, dst.path, tempPath))
+    if (!WriteTemporary(from.get(), srcStat, dst.path, to, tempPath))
         return FALSE;
     if (rename(tempPath.c_str(), dst.path.c_str()) != 0) {
         const DWORD error = posix::Win32ErrorFromErrno(errno);

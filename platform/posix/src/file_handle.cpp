@@ -3,6 +3,7 @@
 #include "file_info.h"
 #include "handles.h"
 #include "last_error.h"
+#include "volume.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -70,6 +71,8 @@ bool FinishOpen(int fd, DWORD shareMode, DWORD disposition) {
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
+    if (posix::IsVolumePath(lpFileName))
+        return posix::OpenVolume(lpFileName);
     posix::HostPath target;
     if (!posix::ResolvePath(lpFileName, target) ||
         !CheckDisposition(target, dwDesiredAccess, dwCreationDisposition))
@@ -161,6 +164,11 @@ BOOL SetEndOfFile(HANDLE hFile) {
 }
 
 BOOL CloseHandle(HANDLE hObject) {
+    // A mutex lets go of its lock with its descriptor.
+    if (posix::IsHandleOf(hObject, posix::HandleKind::Mutex)) {
+        posix::ReleaseHandle(hObject);
+        return TRUE;
+    }
     posix::FileObject* file = LookUpFile(hObject);
     if (!file)
         return FALSE;

@@ -20,6 +20,11 @@ FindObject::~FindObject() {
         close(folderFd);
 }
 
+MutexObject::~MutexObject() {
+    if (fd >= 0)
+        close(fd);
+}
+
 HANDLE RegisterHandle(HandleObject* object) {
     LiveHandles().insert(object);
     return object;
@@ -32,6 +37,11 @@ HandleObject* LookUpHandle(HANDLE handle, HandleKind kind) {
         return nullptr;
     }
     return object;
+}
+
+bool IsHandleOf(HANDLE handle, HandleKind kind) {
+    auto* object = static_cast<HandleObject*>(handle);
+    return LiveHandles().count(object) != 0 && object->kind == kind;
 }
 
 void ReleaseHandle(HANDLE handle) {

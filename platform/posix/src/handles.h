@@ -1,4 +1,4 @@
-// Kernel-object handles of the layer: open files and folder enumerations.
+// Kernel-object handles of the layer: open files and volumes, folder enumerations, mutexes.
 #ifndef DLLINSTALL_POSIX_HANDLES_H
 #define DLLINSTALL_POSIX_HANDLES_H
 
@@ -9,7 +9,7 @@
 
 namespace posix {
 
-enum class HandleKind { File, Find };
+enum class HandleKind { File, Find, Mutex };
 
 struct HandleObject {
     explicit HandleObject(HandleKind k) : kind(k) {}
@@ -18,8 +18,10 @@ struct HandleObject {
 };
 
 struct FileObject : HandleObject {
-    explicit FileObject(int descriptor) : HandleObject(HandleKind::File), fd(descriptor) {}
+    explicit FileObject(int descriptor, bool isVolume = false)
+        : HandleObject(HandleKind::File), fd(descriptor), volume(isVolume) {}
     int fd;
+    bool volume; // fd is the root folder of a drive opened as "\\.\X:"
 };
 
 struct FindObject : HandleObject {
@@ -32,12 +34,24 @@ struct FindObject : HandleObject {
     size_t next = 0;
 };
 
+// A named mutex: an advisory lock on a file of the prefix, which the kernel drops when the
+// process ends, so that a killed owner never blocks the next one.
+struct MutexObject : HandleObject {
+    explicit MutexObject(int descriptor) : HandleObject(HandleKind::Mutex), fd(descriptor) {}
+    ~MutexObject() override;
+    int fd;
+    unsigned owned = 0; // how often this handle's waits were granted and not yet released
+};
+
 // Registers a new object and returns its handle.
 HANDLE RegisterHandle(HandleObject* object);
 
 // The live object of that kind behind the handle, or null with ERROR_INVALID_HANDLE set; a
 // stale or foreign handle is refused instead of being dereferenced.
 HandleObject* LookUpHandle(HANDLE handle, HandleKind kind);
+
+// True when the handle is a live object of that kind; sets no error.
+bool IsHandleOf(HANDLE handle, HandleKind kind);
 
 // Forgets the handle and destroys its object.
 void ReleaseHandle(HANDLE handle);

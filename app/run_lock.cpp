@@ -1,0 +1,34 @@
+#include "app/installer.h"
+
+#include <cctype>
+
+namespace {
+
+// Object names may not hold "\", and the same folder in any case is the same folder.
+CString MutexNameFor(const CString& systemFolder) {
+    CString name = "Global\\dllinstall:";
+    for (LPCSTR c = systemFolder; *c; ++c)
+        name += *c == '\\' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    return name;
+}
+
+} // namespace
+
+HANDLE TakeRunLock(const CString& systemFolder) {
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexNameFor(systemFolder));
+    if (!mutex)
+        return nullptr;
+    const DWORD wait = WaitForSingleObject(mutex, INFINITE);
+    // An abandoned mutex was held by a run that was killed: what it left is this run's to finish.
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+        return mutex;
+    CloseHandle(mutex);
+    return nullptr;
+}
+
+void ReleaseRunLock(HANDLE lock) {
+    if (!lock)
+        return;
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+}
