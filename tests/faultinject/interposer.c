@@ -106,9 +106,11 @@ static void NameProcSelf(char* path, size_t size) {
     const size_t digits = strspn(path + 6, "0123456789");
     if (digits == 0 || path[6 + digits] != '/')
         return;
-    char rest[PATH_MAX];
-    snprintf(rest, sizeof rest, "%s", path + 6 + digits);
-    snprintf(path + 6, size - 6, "self%s", rest);
+    const size_t rest = strlen(path + 6 + digits) + 1; // with its terminator
+    if (10 + rest > size)
+        return;
+    memmove(path + 10, path + 6 + digits, rest);
+    memcpy(path + 6, "self", 4);
 }
 
 // The files written and not yet flushed, by device and inode: a file keeps its inode through
