@@ -8,6 +8,16 @@ namespace {
 
 using namespace testing_support;
 
+// Looks one path up without wildcards; false when nothing answers, with the last error set.
+bool FindOne(const std::string& dosPath, WIN32_FIND_DATAA& data) {
+    SetLastError(0xdeadbeef);
+    HANDLE find = FindFirstFileA(dosPath.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return true;
+}
+
 TEST_F(FilesTest, DeleteRefusesReadOnlyFilesAndFoldersAndNamesWhatIsMissing) {
     WriteBytes(dir / "ro.dll", "keep");
     MakeReadOnly(dir / "ro.dll");
@@ -100,19 +110,24 @@ TEST_F(FilesTest, CopyRefusesWhatWindowsRefusesAndLeavesTheDestination) {
 // naming it must still answer as the lookup does.
 TEST_F(FilesTest, CopyFindsItsSourceAsTheLookupDoes) {
     WriteBytes(dir / "src.dll", "content");
-    fs::create_symlink(dir / "src.dll", dir / "link.dll");
-    fs::create_symlink(dir / "gone.dll", dir / "dangling.dll");
     ASSERT_TRUE(CopyFileA(Dos("SRC.DLL").c_str(), Dos("a.dll").c_str(), FALSE));
     EXPECT_EQ(ReadBytes(dir / "a.dll"), "content");
+    EXPECT_FAILS_WITH(CopyFileA(Dos("none\\src.dll").c_str(), Dos("c.dll").c_str(), FALSE),
+                      ERROR_PATH_NOT_FOUND);
+    EXPECT_FAILS_WITH(CopyFileA(Dos("src.dll\\x.dll").c_str(), Dos("c.dll").c_str(), FALSE),
+                      ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(fs::exists(dir / "c.dll"));
+}
+
+TEST_F(FilesTest, CopyOfALinkCopiesItsTargetAndADanglingOneIsMissing) {
+    WriteBytes(dir / "src.dll", "content");
+    fs::create_symlink(dir / "src.dll", dir / "link.dll");
+    fs::create_symlink(dir / "gone.dll", dir / "dangling.dll");
     ASSERT_TRUE(CopyFileA(Dos("link.dll").c_str(), Dos("b.dll").c_str(), FALSE));
     EXPECT_EQ(ReadBytes(dir / "b.dll"), "content");
     EXPECT_FALSE(fs::is_symlink(dir / "b.dll"));
     EXPECT_FAILS_WITH(CopyFileA(Dos("dangling.dll").c_str(), Dos("c.dll").c_str(), FALSE),
                       ERROR_FILE_NOT_FOUND);
-    EXPECT_FAILS_WITH(CopyFileA(Dos("none\\src.dll").c_str(), Dos("c.dll").c_str(), FALSE),
-                      ERROR_PATH_NOT_FOUND);
-    EXPECT_FAILS_WITH(CopyFileA(Dos("src.dll\\x.dll").c_str(), Dos("c.dll").c_str(), FALSE),
-                      ERROR_PATH_NOT_FOUND);
     EXPECT_FALSE(fs::exists(dir / "c.dll"));
 }
 
@@ -180,36 +195,38 @@ TEST_F(FilesTest, FindWithoutWildcardsAnswersAsTheListingWould) {
     fs::create_directory(dir / "Sub");
     WriteBytes(dir / "Sub" / "x.dll", "xx");
     MakeReadOnly(dir / "Sub" / "x.dll");
-    fs::create_symlink(dir / "Sub", dir / "folder-link");
-    fs::create_symlink(dir / "gone.dll", dir / "dangling.dll");
-    const auto findOne = [&](const std::string& dosPath, WIN32_FIND_DATAA& data) {
-        SetLastError(0xdeadbeef);
-        HANDLE find = FindFirstFileA(dosPath.c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
-            return false;
-        FindClose(find);
-        return true;
-    };
     WIN32_FIND_DATAA data;
-    ASSERT_TRUE(findOne(Dos("sub\\X.DLL"), data));
+    ASSERT_TRUE(FindOne(Dos("sub\\X.DLL"), data));
     EXPECT_STREQ(data.cFileName, "x.dll");
     EXPECT_EQ(data.dwFileAttributes, DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY});
     EXPECT_EQ(data.nFileSizeLow, 2u);
     // Windows folds "Sub\." into "Sub" before it looks.
-    ASSERT_TRUE(findOne(Dos("sub\\."), data));
+    ASSERT_TRUE(FindOne(Dos("sub\\."), data));
     EXPECT_STREQ(data.cFileName, "Sub");
     EXPECT_EQ(data.dwFileAttributes, DWORD{FILE_ATTRIBUTE_DIRECTORY});
-    ASSERT_TRUE(findOne(Dos("folder-link"), data));
+    EXPECT_FALSE(FindOne(Dos("sub\\none.dll"), data));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+    EXPECT_FALSE(FindOne(Dos("none\\x.dll"), data));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+TEST_F(FilesTest, FindBelowAFileFails) {
+    WriteBytes(dir / "x.dll", "xx");
+    WIN32_FIND_DATAA data;
+    EXPECT_FALSE(FindOne(Dos("x.dll\\y.dll"), data));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+TEST_F(FilesTest, FindWithoutWildcardsShowsLinksAsReparsePoints) {
+    fs::create_directory(dir / "Sub");
+    fs::create_symlink(dir / "Sub", dir / "folder-link");
+    fs::create_symlink(dir / "gone.dll", dir / "dangling.dll");
+    WIN32_FIND_DATAA data;
+    ASSERT_TRUE(FindOne(Dos("folder-link"), data));
     EXPECT_EQ(data.dwFileAttributes,
               DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT});
-    ASSERT_TRUE(findOne(Dos("dangling.dll"), data));
+    ASSERT_TRUE(FindOne(Dos("dangling.dll"), data));
     EXPECT_EQ(data.dwFileAttributes, DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT});
-    EXPECT_FALSE(findOne(Dos("sub\\none.dll"), data));
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
-    EXPECT_FALSE(findOne(Dos("none\\x.dll"), data));
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
-    EXPECT_FALSE(findOne(Dos("sub\\x.dll\\y.dll"), data));
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
 }
 
 TEST_F(FilesTest, CreateFileRefusesToOverwriteAReadOnlyFile) {
