@@ -24,7 +24,7 @@ std::string WhyWineRunsCannotBeMade() {
 }
 
 std::string WhyWine32RunsCannotBeMade() {
-    if (const std::string why = WhyWineRunsCannotBeMade(); !why.empty())
+    if (std::string why = WhyWineRunsCannotBeMade(); !why.empty())
         return why;
     const std::string exe = DLLINSTALL_WINDOWS32_EXE;
     if (exe.empty() || !fs::exists(exe))
