@@ -31,3 +31,30 @@ endfunction()
 
 dllinstall_windows_build(dllinstall_windows x86_64 windows DLLINSTALL_WINDOWS_EXE)
 dllinstall_windows_build(dllinstall_windows32 i686 windows32 DLLINSTALL_WINDOWS32_EXE)
+
+# conformance/conformance_test.exe: the conformance cases of the Win32 calls against the real
+# API, with GoogleTest built from Debian's sources (googletest), whose Windows port needs the
+# posix thread model of mingw-w64.
+set(DLLINSTALL_CONFORMANCE_EXE "")
+set(googletest_source /usr/src/googletest/googletest)
+find_program(DLLINSTALL_MINGW_POSIX_CXX x86_64-w64-mingw32-g++-posix)
+if(DLLINSTALL_WINDOWS_BUILD AND DLLINSTALL_MINGW_POSIX_CXX AND
+   EXISTS ${googletest_source}/CMakeLists.txt)
+  set(DLLINSTALL_CONFORMANCE_EXE ${CMAKE_BINARY_DIR}/conformance/conformance_test.exe)
+  ExternalProject_Add(dllinstall_conformance
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/conformance
+    CMAKE_ARGS
+      -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+      -DDLLINSTALL_MINGW_THREADS=-posix
+      -DDLLINSTALL_GOOGLETEST_SOURCE=${googletest_source}
+      # Unoptimised: the cases run in a second either way, and optimising costs build time.
+      -DCMAKE_BUILD_TYPE=Debug
+    BUILD_COMMAND $(MAKE) conformance_test
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    BUILD_BYPRODUCTS ${DLLINSTALL_CONFORMANCE_EXE})
+else()
+  message(STATUS "No mingw-w64 posix compilers or GoogleTest sources: conformance_test.exe is "
+                 "not built")
+endif()

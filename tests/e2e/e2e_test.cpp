@@ -1,5 +1,5 @@
-// Every scenario of the table on the Linux build alone, and on both builds side by side in
-// the suite's Wine prefix, where the two must agree to the byte.
+// Every scenario of the table on the Linux build alone, and on the Linux build side by side
+// with each Windows build in the suite's Wine prefix, where the two must agree to the byte.
 #include "runner.h"
 #include "wine_prefix.h"
 
@@ -69,9 +69,18 @@ void ExpectOutcome(const Scenario& scenario, const Outcome& outcome, const Build
         EXPECT_EQ(outcome.log, std::nullopt) << "a log file was written";
     }
     ExpectTree(outcome.systemFolder, scenario.systemFolder, layout, "the system folder");
+    // Only the Linux build splits the DLLs by their bitness; each Windows build keeps to its own.
+    const Tree other = build.systemFolderName == kSystem32 ? scenario.wow64Folder : Tree{};
+    ExpectTree(outcome.otherSystemFolder, other, layout, "the system folder of the other bitness");
     ExpectTree(outcome.programFolder, scenario.programFolder, layout, "the program folder");
     ExpectTree(outcome.outsideFolder, scenario.outsideFolder, layout, "the folder outside");
-    ExpectTree(outcome.wow64Folder, scenario.wow64Folder, layout, "syswow64");
+}
+
+// What a run installed, in whichever system folder its bitness took it to.
+Tree Installed(const Outcome& outcome) {
+    Tree installed = outcome.systemFolder;
+    installed.insert(outcome.otherSystemFolder.begin(), outcome.otherSystemFolder.end());
+    return installed;
 }
 
 void ExpectSameOutcome(const Outcome& linuxRun, const Outcome& wineRun) {
@@ -80,7 +89,7 @@ void ExpectSameOutcome(const Outcome& linuxRun, const Outcome& wineRun) {
     EXPECT_EQ(ConsoleLines(linuxRun.process.out), ConsoleLines(wineRun.process.out))
         << "on the console";
     EXPECT_EQ(linuxRun.log, wineRun.log) << "on the log file's bytes";
-    EXPECT_EQ(linuxRun.systemFolder, wineRun.systemFolder) << "on the system folder";
+    EXPECT_EQ(Installed(linuxRun), Installed(wineRun)) << "on the system folder";
     EXPECT_EQ(linuxRun.programFolder, wineRun.programFolder) << "on the program folder";
     EXPECT_EQ(linuxRun.outsideFolder, wineRun.outsideFolder) << "on the folder outside";
 }
@@ -102,11 +111,11 @@ TEST_P(LinuxBuild, Run) {
                          {},
                          {"WINEPREFIX=" + (temp / "prefix").string()}};
     fs::create_directories(stage.work);
-    if (scenario.withWow64)
-        fs::create_directories(LayoutOf(scenario, stage).wow64Folder);
     const Build build = LinuxBuildOf();
+    if (scenario.withWow64)
+        fs::create_directories(LayoutOf(scenario, stage, build).wow64Folder);
     const Outcome outcome = RunScenario(scenario, build, stage);
-    ExpectOutcome(scenario, outcome, build, LayoutOf(scenario, stage));
+    ExpectOutcome(scenario, outcome, build, LayoutOf(scenario, stage, build));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, LinuxBuild, testing::ValuesIn(AllScenarios()), NameOf);
@@ -166,16 +175,35 @@ std::string WhyNotUnderWine(const Scenario& scenario) {
 Stage WineStage(const fs::path& work) {
     Stage stage = {work,
                    DLLINSTALL_WINE_PREFIX,
-                   WineBaseline(),
+                   {{kSystem32, WineBaseline(kSystem32)}, {kSysWow64, WineBaseline(kSysWow64)}},
                    {"WINEPREFIX=" DLLINSTALL_WINE_PREFIX, "WINEDEBUG=-all"}};
     for (const std::string& entry : WineUtf8Environment())
         stage.environment.push_back(entry);
     return stage;
 }
 
+// The Linux build runs in Wine's own prefix, so that both see the very same Windows paths.
+void RunBesideTheLinuxBuild(const Scenario& scenario, const Build& windowsBuild) {
+    testing_support::TempFolder work("dllinstall-e2e");
+    const Stage stage = WineStage(work.path());
+    const Layout layout = LayoutOf(scenario, stage, windowsBuild);
+    const std::set<std::string>& baseline = stage.baselines.at(windowsBuild.systemFolderName);
+    ASSERT_EQ(WineNamesTaken(scenario, baseline), std::vector<std::string>{});
+    const Build linuxBuild = LinuxBuildOf();
+    const Outcome linuxRun = RunScenario(scenario, linuxBuild, stage);
+    const Outcome wineRun = RunScenario(scenario, windowsBuild, stage);
+    if (!wineRun.note.empty())
+        testing::Test::RecordProperty("note", wineRun.note);
+    ExpectOutcome(scenario, linuxRun, linuxBuild, LayoutOf(scenario, stage, linuxBuild));
+    ExpectOutcome(scenario, wineRun, windowsBuild, layout);
+    ExpectSameOutcome(linuxRun, wineRun);
+    for (const auto& [name, names] : stage.baselines)
+        EXPECT_EQ(MissingNames(SystemFolderOf(stage, name), names), std::vector<std::string>{})
+            << "Wine's own files are gone from " << name;
+}
+
 class BothBuilds : public testing::TestWithParam<Scenario> {};
 
-// The Linux build runs in Wine's own prefix, so that both see the very same Windows paths.
 TEST_P(BothBuilds, Run) {
     const Scenario& scenario = GetParam();
     const std::string whyNot = WhyNotUnderWine(scenario);
@@ -183,24 +211,29 @@ TEST_P(BothBuilds, Run) {
         FAIL() << whyNot << ", but CI must run the Windows build";
     if (!whyNot.empty())
         GTEST_SKIP() << whyNot << ": the Windows build's run is skipped";
-    testing_support::TempFolder work("dllinstall-e2e");
-    const Stage stage = WineStage(work.path());
-    ASSERT_EQ(WineNamesTaken(scenario, stage.baseline), std::vector<std::string>{});
-    const Layout layout = LayoutOf(scenario, stage);
-    const Build linuxBuild = LinuxBuildOf(), windowsBuild = WindowsBuildOf(DLLINSTALL_WINE);
-    const Outcome linuxRun = RunScenario(scenario, linuxBuild, stage);
-    const Outcome wineRun = RunScenario(scenario, windowsBuild, stage);
-    if (!wineRun.note.empty())
-        RecordProperty("note", wineRun.note);
-    ExpectOutcome(scenario, linuxRun, linuxBuild, layout);
-    ExpectOutcome(scenario, wineRun, windowsBuild, layout);
-    ExpectSameOutcome(linuxRun, wineRun);
-    EXPECT_EQ(MissingNames(layout.systemFolder, stage.baseline), std::vector<std::string>{})
-        << "Wine's own files are gone from the system folder";
+    RunBesideTheLinuxBuild(scenario, WindowsBuildOf(DLLINSTALL_WINE));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, BothBuilds, testing::ValuesIn(ScenariosForBothBuilds()),
                          NameOf);
+
+// The 32-bit build runs every scenario the 64-bit one does: the tool copies bytes and reads
+// PE32 and PE32+ versions alike, so the DLLs' bitness does not matter to it. Wine redirects
+// its system folder to syswow64, while its console and log name system32 as the Linux
+// build's do.
+class X86Build : public testing::TestWithParam<Scenario> {};
+
+TEST_P(X86Build, Run) {
+    const Scenario& scenario = GetParam();
+    std::string whyNot = WhyNotUnderWine(scenario);
+    if (whyNot.empty())
+        whyNot = WhyWine32RunsCannotBeMade();
+    if (!whyNot.empty())
+        GTEST_SKIP() << whyNot;
+    RunBesideTheLinuxBuild(scenario, Windows32BuildOf(DLLINSTALL_WINE));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, X86Build, testing::ValuesIn(ScenariosForBothBuilds()), NameOf);
 
 } // namespace
 

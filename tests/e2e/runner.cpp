@@ -49,8 +49,15 @@ ProcessResult RunOnce(const Build& build, const Layout& layout, const Stage& sta
     return result;
 }
 
-void ReadResult(const Scenario& scenario, const Layout& layout, const Stage& stage,
-                const Build& build, Outcome& outcome) {
+// The names of the folder beyond its baseline.
+Tree ReadSystemFolder(const Stage& stage, const std::string& name) {
+    const auto baseline = stage.baselines.find(name);
+    return ReadTree(SystemFolderOf(stage, name), [&](const std::string& path) {
+        return baseline != stage.baselines.end() && baseline->second.count(FirstComponent(path));
+    });
+}
+
+void ReadResult(const Layout& layout, const Stage& stage, const Build& build, Outcome& outcome) {
     const fs::path log = layout.programFolder / kLogFileName;
     const bool logIsFile = fs::is_regular_file(fs::symlink_status(log));
     if (logIsFile)
@@ -59,15 +66,17 @@ void ReadResult(const Scenario& scenario, const Layout& layout, const Stage& sta
     outcome.programFolder = ReadTree(layout.programFolder, [&](const std::string& path) {
         return path == executable || (logIsFile && path == kLogFileName);
     });
-    outcome.systemFolder = ReadTree(layout.systemFolder, [&](const std::string& path) {
-        return stage.baseline.count(FirstComponent(path)) != 0;
-    });
+    outcome.systemFolder = ReadSystemFolder(stage, build.systemFolderName);
+    outcome.otherSystemFolder =
+        ReadSystemFolder(stage, build.systemFolderName == kSystem32 ? kSysWow64 : kSystem32);
     outcome.outsideFolder = ReadTree(layout.outsideFolder);
-    if (scenario.withWow64)
-        outcome.wow64Folder = ReadTree(layout.wow64Folder);
 }
 
 } // namespace
+
+fs::path SystemFolderOf(const Stage& stage, const std::string& name) {
+    return stage.prefix / "drive_c" / "windows" / name;
+}
 
 Build LinuxBuildOf() {
     return {"Linux build", DLLINSTALL_LINUX_EXE, {}, false};
@@ -77,28 +86,34 @@ Build WindowsBuildOf(const std::string& wine) {
     return {"Windows build under Wine", DLLINSTALL_WINDOWS_EXE, {wine}, true};
 }
 
-Layout LayoutOf(const Scenario& scenario, const Stage& stage) {
+Build Windows32BuildOf(const std::string& wine) {
+    return {"32-bit Windows build under Wine", DLLINSTALL_WINDOWS32_EXE, {wine}, true, kSysWow64};
+}
+
+Layout LayoutOf(const Scenario& scenario, const Stage& stage, const Build& build) {
     std::string name = scenario.programFolderName;
     const size_t length = WindowsPathOf(stage.work / name).size() + 1;
     if (length < scenario.programFolderLength)
         name += std::string(scenario.programFolderLength - length, 'p');
-    const fs::path windows = stage.prefix / "drive_c" / "windows";
-    return {stage.work / name, windows / "system32", stage.work / scenario.outsideFolderName,
-            windows / "syswow64"};
+    return {stage.work / name, SystemFolderOf(stage, build.systemFolderName),
+            stage.work / scenario.outsideFolderName, SystemFolderOf(stage, kSysWow64)};
 }
 
 void ClearStage(const Stage& stage) {
     std::error_code ec;
-    const fs::path systemFolder = stage.prefix / "drive_c" / "windows" / "system32";
-    for (const auto& entry : fs::directory_iterator(systemFolder, ec))
-        if (stage.baseline.count(entry.path().filename().string()) == 0)
-            RemoveWhole(entry.path());
+    for (const std::string& name : {kSystem32, kSysWow64}) {
+        const auto baseline = stage.baselines.find(name);
+        for (const auto& entry : fs::directory_iterator(SystemFolderOf(stage, name), ec))
+            if (baseline == stage.baselines.end() ||
+                baseline->second.count(entry.path().filename().string()) == 0)
+                RemoveWhole(entry.path());
+    }
     for (const auto& entry : fs::directory_iterator(stage.work, ec))
         RemoveWhole(entry.path());
 }
 
 Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& stage) {
-    const Layout layout = LayoutOf(scenario, stage);
+    const Layout layout = LayoutOf(scenario, stage, build);
     ClearStage(stage);
     fs::create_directories(layout.programFolder);
     fs::copy_file(build.executable, layout.programFolder / build.executable.filename());
@@ -106,7 +121,7 @@ Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& s
     Outcome outcome;
     for (int run = 0; run < scenario.runs; ++run)
         outcome.process = RunOnce(build, layout, stage, scenario.deadline, outcome.note);
-    ReadResult(scenario, layout, stage, build, outcome);
+    ReadResult(layout, stage, build, outcome);
     ClearStage(stage);
     return outcome;
 }

@@ -5,48 +5,60 @@
 #include "process.h"
 #include "scenario.h"
 
+#include <map>
 #include <set>
 
 namespace e2e {
 
-// One of the two builds: how to start it.
+// The prefix's two system folders under drive_c/windows: the 64-bit one, and the one Windows
+// gives a 32-bit program that asks for C:\windows\system32.
+inline const std::string kSystem32 = "system32";
+inline const std::string kSysWow64 = "syswow64";
+
+// One of the builds: how to start it.
 struct Build {
     std::string name;                  // for messages
     fs::path executable;               // copied into the program folder for each run
     std::vector<std::string> launcher; // what runs the executable; empty: it runs itself
     bool underWine = false;
+    std::string systemFolderName = kSystem32; // where its C:\windows\system32 lands
 };
 
 Build LinuxBuildOf();
 Build WindowsBuildOf(const std::string& wine);
+Build Windows32BuildOf(const std::string& wine);
 
-// Where scenarios run: a folder of their own and a prefix whose system folder holds its
+// Where scenarios run: a folder of their own and a prefix whose system folders hold their
 // baseline names (Wine's own files) and nothing else between scenarios.
 struct Stage {
     fs::path work;
     fs::path prefix;
-    std::set<std::string> baseline;
+    std::map<std::string, std::set<std::string>> baselines; // by system folder name
     std::vector<std::string> environment; // NAME=value entries the runs get on top of ours
 };
 
 struct Outcome {
     ProcessResult process;
     std::optional<std::string> log; // nullopt: no log file (or something else by that name)
-    Tree systemFolder;              // less the baseline names
+    Tree systemFolder;              // the build's own, less the baseline names
+    Tree otherSystemFolder;         // the prefix's other one, less the baseline names
     Tree programFolder;             // less the executable and a log file
     Tree outsideFolder;
-    Tree wow64Folder; // read only where the scenario asks for it
     std::string note; // what the harness did beyond the plain run, such as a second try
 };
 
-Layout LayoutOf(const Scenario& scenario, const Stage& stage);
+// One of the stage's system folders, by name.
+fs::path SystemFolderOf(const Stage& stage, const std::string& name);
+
+// The build's system folder is the one its C:\windows\system32 lands in.
+Layout LayoutOf(const Scenario& scenario, const Stage& stage, const Build& build);
 
 // Clears the stage, sets the scenario up, runs the build its number of times, reads the result,
 // and clears the stage again.
 Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& stage);
 
-// Removes everything the scenarios put in the stage: the system folder's names beyond the
-// baseline and all of the work folder.
+// Removes everything the scenarios put in the stage: the system folders' names beyond their
+// baselines and all of the work folder.
 void ClearStage(const Stage& stage);
 
 // The Windows path that both the Wine prefix and our layer give a host path outside drive_c.

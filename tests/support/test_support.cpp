@@ -1,38 +1,15 @@
 #include "test_support.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <system_error>
 
 namespace testing_support {
-
-TempFolder::TempFolder(const std::string& tag) {
-    std::string pattern = (fs::temp_directory_path() / (tag + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = fs::canonical(pattern);
-}
 
 TempFolder::~TempFolder() {
     std::error_code ignored;
     MakeWritable(path_);
     fs::remove_all(path_, ignored);
-}
-
-ScopedPrefix::ScopedPrefix(const fs::path& prefix) {
-    const char* old = std::getenv("WINEPREFIX");
-    hadValue_ = old != nullptr;
-    saved_ = old ? old : "";
-    setenv("WINEPREFIX", prefix.c_str(), 1);
-}
-
-ScopedPrefix::~ScopedPrefix() {
-    if (hadValue_)
-        setenv("WINEPREFIX", saved_.c_str(), 1);
-    else
-        unsetenv("WINEPREFIX");
 }
 
 fs::path MakePrefix(const fs::path& prefix, bool withSystemFolder) {
@@ -55,6 +32,11 @@ void WriteBytes(const fs::path& file, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void MakeReadOnly(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
 void MakeWritable(const fs::path& folder) {
     std::error_code ec;
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
@@ -68,13 +50,6 @@ void MakeWritable(const fs::path& folder) {
 fs::path Fixture(const std::string& name) {
     const fs::path file = fs::path(DLLINSTALL_FIXTURE_DIR) / name;
     return fs::exists(file) ? file : fs::path();
-}
-
-std::string DosPath(const fs::path& hostPath) {
-    std::string path = "Z:" + hostPath.string();
-    for (char& c : path)
-        c = c == '/' ? '\\' : c;
-    return path;
 }
 
 } // namespace testing_support

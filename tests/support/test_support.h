@@ -55,14 +55,21 @@ struct PrefixFolders {
 std::string ReadBytes(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::string& bytes);
 
+// Takes every write permission away: a read-only file or folder on both platforms.
+void MakeReadOnly(const fs::path& path);
+
 // Makes every entry below the folder writable again, so that it can be removed.
 void MakeWritable(const fs::path& folder);
 
 // The fixture DLL of that name, built by the mingw-w64 toolchain; empty when it is missing.
 fs::path Fixture(const std::string& name);
 
-// The Windows form of a host path on a prefix without dosdevices/, where Z: is the host root.
+// The Windows form of a host path: on Linux, for a prefix without dosdevices/, where Z: is
+// the host root; on Windows, the path itself.
 std::string DosPath(const fs::path& hostPath);
+
+// True in a Windows program that runs under Wine.
+bool UnderWine();
 
 } // namespace testing_support
 
