@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kToolName = "dllinstall";
 constexpr const char* kLogName = "InstallLog_DLL.txt";
+// What the log is written as before it takes its name; the next run clears a leftover.
+constexpr const char* kLogTemporaryName = "~InstallLog.tmp";
 
 struct RunResult {
     int status = -1; // the exit status, or -1 when a signal ended the run
