@@ -15,7 +15,7 @@ namespace {
 constexpr int kUnknownMachine = -1;
 
 struct InHand {
-    std::string key; // the name's sort key: names equal without regard to case share it
+    std::string name;
     std::string hostPath;
     int machine = kUnknownMachine;
 };
@@ -24,13 +24,6 @@ struct InHand {
 // all it can have in hand at once.
 std::array<InHand, 4> g_inHand;
 size_t g_nextSlot = 0;
-
-InHand& Note(std::string_view name) {
-    InHand& slot = g_inHand[g_nextSlot];
-    g_nextSlot = (g_nextSlot + 1) % g_inHand.size();
-    slot = InHand{NameSortKey(name), {}, kUnknownMachine};
-    return slot;
-}
 
 // The machine of a host file from its PE headers; 0 for what is no readable regular PE file.
 int MachineOf(const std::string& hostPath) {
@@ -46,15 +39,20 @@ int MachineOf(const std::string& hostPath) {
 } // namespace
 
 void NoteFileInHand(std::string_view name, const std::string& hostPath) {
-    Note(name).hostPath = hostPath;
+    InHand& slot = g_inHand[g_nextSlot];
+    g_nextSlot = (g_nextSlot + 1) % g_inHand.size();
+    // Kept as given in the slot's own storage: a listing notes every name it delivers, and only
+    // a look-up in the system folder compares them.
+    slot.name.assign(name);
+    slot.hostPath.assign(hostPath);
+    slot.machine = kUnknownMachine;
 }
 
 bool IsThirtyTwoBitInHand(std::string_view name) {
-    const std::string key = NameSortKey(name);
     // The newest note wins: a copy's source outranks what a listing found before it.
     for (size_t back = 1; back <= g_inHand.size(); ++back) {
         InHand& entry = g_inHand[(g_nextSlot + g_inHand.size() - back) % g_inHand.size()];
-        if (entry.key.empty() || entry.key != key)
+        if (entry.name.empty() || !NamesEqualIgnoringCase(entry.name, name))
             continue;
         if (entry.machine == kUnknownMachine)
             entry.machine = MachineOf(entry.hostPath);
