@@ -1,6 +1,7 @@
 // Every scenario of the table on the Linux build alone, and on the Linux build side by side
 // with each Windows build in the suite's Wine prefix, where the two must agree to the byte.
 #include "runner.h"
+#include "scenario_table.h"
 #include "wine_prefix.h"
 
 #include "test_support.h"
@@ -56,6 +57,7 @@ void ExpectOutcome(const Scenario& scenario, const Outcome& outcome, const Build
     SCOPED_TRACE(build.name);
     const ProcessResult& process = outcome.process;
     ASSERT_EQ(process.failure, "") << "stdout:\n" << process.out << "\nstderr:\n" << process.err;
+    EXPECT_EQ(process.signal, 0) << "the run was killed";
     EXPECT_EQ(process.status, scenario.status);
     const std::string console = ExpectedConsole(scenario, layout);
     EXPECT_EQ(ConsoleLines(process.out), ConsoleLines(console));
@@ -106,10 +108,11 @@ TEST_P(LinuxBuild, Run) {
     if (!FixturesBuilt())
         GTEST_SKIP() << "the fixture DLLs were not built (no mingw-w64)";
     testing_support::TempFolder temp("dllinstall-e2e");
-    const Stage stage = {temp / "run",
-                         testing_support::MakePrefix(temp / "prefix", scenario.withSystemFolder),
-                         {},
-                         {"WINEPREFIX=" + (temp / "prefix").string()}};
+    const Stage stage = {
+        temp / "run",
+        testing_support::MakePrefix(temp / "prefix", {.systemFolder = scenario.withSystemFolder}),
+        {},
+        {"WINEPREFIX=" + (temp / "prefix").string()}};
     fs::create_directories(stage.work);
     const Build build = LinuxBuildOf();
     if (scenario.withWow64)

@@ -46,8 +46,8 @@ class WindowsExecutable : public testing::Test {
 
     static std::string Objdump(const std::string& objdump, const std::string& option,
                                const std::string& exe) {
-        const ProcessResult result =
-            RunProcess({objdump, option, exe}, EnvironmentWith({"LC_ALL=C"}), ".");
+        const testing_support::ProcessResult result = testing_support::RunProcess(
+            {{objdump, option, exe}, testing_support::EnvironmentWith({"LC_ALL=C"}), "."});
         EXPECT_EQ(result.failure, "");
         EXPECT_EQ(result.status, 0) << result.err;
         return result.out;

@@ -2,7 +2,7 @@
 // bitness loads it from, a 32-bit one into syswow64, while the console and the log name
 // C:\windows\system32, as the 32-bit tool shows it on 64-bit Windows.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 namespace e2e {
 

@@ -2,7 +2,7 @@
 // cannot hold, files that are no files, modes that must not spread, and a log name taken by a
 // link. In every one, nothing outside the program folder and the system folder changes.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 namespace e2e {
 

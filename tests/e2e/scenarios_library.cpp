@@ -1,6 +1,6 @@
 // Scenarios of the library folder: what is copied, in which order, and what a failure leaves.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // Scenarios of names: case, blanks, percent signs, non-ASCII letters and near-DLL names.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 namespace e2e {
 

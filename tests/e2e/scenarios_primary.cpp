@@ -1,6 +1,6 @@
 // Scenarios of the primary library, the log file and the program folder itself.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 namespace e2e {
 

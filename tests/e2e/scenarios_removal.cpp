@@ -1,6 +1,6 @@
 // Scenarios of removing the library folder after a successful installation.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 namespace e2e {
 

@@ -1,7 +1,7 @@
 // Scenarios of the version guard: an installed copy is kept only when its ProductVersion
 // ranks strictly higher than the one offered.
 #include "expected_text.h"
-#include "scenario.h"
+#include "scenario_table.h"
 
 namespace e2e {
 

@@ -1,5 +1,5 @@
 // Runs that meet in one prefix: two at once, and one after a run that was killed.
-#include "tool_run.h"
+#include "installation.h"
 
 #include <fcntl.h>
 #include <future>
@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace tool_run;
+using namespace faultinject;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 
@@ -48,8 +48,8 @@ TEST(ConcurrentRuns, TwoProductsAtOnceEndWithEveryDllAtTheNewerVersion) {
         auto a = std::async(std::launch::async, [&] { return RunTool(first, older.prefix); });
         auto b = std::async(std::launch::async, [&] { return RunTool(second, older.prefix); });
         const RunResult ra = a.get(), rb = b.get();
-        EXPECT_EQ(ra.status, 0) << "round " << round << ":\n" << ra.console;
-        EXPECT_EQ(rb.status, 0) << "round " << round << ":\n" << rb.console;
+        EXPECT_EQ(ra.status, 0) << "round " << round << ":\n" << ra.out;
+        EXPECT_EQ(rb.status, 0) << "round " << round << ":\n" << rb.out;
         for (int i = 0; i < kLibraries; ++i)
             EXPECT_TRUE(ReadBytes(older.system / LibraryName(i)) == newBytes)
                 << "round " << round << ": " << LibraryName(i) << " is not the newer version";
@@ -70,7 +70,7 @@ TEST(ConcurrentRuns, LeftoverTemporariesGoButALiveWritersStays) {
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     const RunResult run = setup.Run();
     close(held);
-    EXPECT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(Temporaries(setup.system), std::vector<std::string>{live.filename().string()});
     EXPECT_EQ(ReadBytes(setup.system / "a.dll"), Filler(3000, 1));
 }

@@ -8,9 +8,9 @@
 //
 // DLLINSTALL_CRASH_TOOL=exe runs another build of the tool (an older one, to see what the test
 // finds there); DLLINSTALL_CRASH_STRIDE=n takes every n-th cut only.
+#include "installation.h"
 #include "sweep_scene.h"
 #include "test_support.h"
-#include "tool_run.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -20,7 +20,7 @@
 
 namespace {
 
-using namespace tool_run;
+using namespace faultinject;
 
 const std::set<std::string> kProgramSkip = {kToolName, kLogName};
 
@@ -124,7 +124,7 @@ void CheckRerun(const Expected& expected, std::vector<std::string>& failures) {
     const RunResult again = RunTool(scene.program(), scene.prefix(), expected.environment,
                                     !expected.environment.empty());
     if (again.status != 0)
-        failures.push_back("the next run ended with " + Describe(again) + ":\n" + again.console);
+        failures.push_back("the next run ended with " + Describe(again) + ":\n" + again.out);
     const std::string system = DescribeDifferences(expected.system, Snapshot(scene.system()));
     const std::string program =
         DescribeDifferences(expected.program, Snapshot(scene.program(), kProgramSkip));
@@ -166,7 +166,7 @@ int CheckCut(const Expected& expected, unsigned long k, const fs::path& saved,
 
 // Cuts after every call that changes files, in the file system the environment describes.
 void CheckEveryCut(const Environment& environment) {
-    ScratchFolder root("dllinstall-crash");
+    testing_support::TempFolder root("dllinstall-crash", ScratchBase());
     const char* tool = std::getenv("DLLINSTALL_CRASH_TOOL");
     const SweepScene scene(root.path(), tool && *tool ? tool : DLLINSTALL_LINUX_EXE);
     if (!scene.ready())
@@ -176,7 +176,7 @@ void CheckEveryCut(const Environment& environment) {
     Environment tracing = environment;
     tracing.emplace_back("DLLINSTALL_FAULT_TRACE", trace.string());
     const RunResult clean = RunTool(scene.program(), scene.prefix(), tracing, true);
-    ASSERT_EQ(clean.status, 0) << clean.console;
+    ASSERT_EQ(clean.status, 0) << clean.out;
     const Expected expected{scene,
                             environment,
                             Snapshot(scene.pristineSystem()),

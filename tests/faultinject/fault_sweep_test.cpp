@@ -7,9 +7,9 @@
 // mode, DLLINSTALL_SWEEP_AT=k and DLLINSTALL_SWEEP_MODE=mode narrow it down to one point,
 // DLLINSTALL_SWEEP_JOBS=n sets the number of workers (2), and DLLINSTALL_SWEEP_TRACE=file keeps
 // the clean run's numbered list of calls.
+#include "installation.h"
 #include "sweep_scene.h"
 #include "test_support.h"
-#include "tool_run.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,7 +25,7 @@
 
 namespace {
 
-using namespace tool_run;
+using namespace faultinject;
 
 constexpr const char* kModes[] = {"kill", "EIO", "ENOSPC", "EACCES"};
 const std::set<std::string> kProgramSkip = {kToolName, kLogName};
@@ -172,7 +172,7 @@ void NoteUnfinishedSuccess(const Baseline& base, const Tree& program, const Tree
         }
     }
     const fs::path log = base.scene.program() / kLogName;
-    if (!fs::exists(log) || testing_support::ReadBytes(log) != LogFromConsole(run.console))
+    if (!fs::exists(log) || testing_support::ReadBytes(log) != LogFromConsole(run.out))
         Observe(tally, "status 0 with the log file missing or short", where);
 }
 
@@ -182,8 +182,8 @@ Tree CheckFaultRun(const Baseline& base, const std::string& mode, const RunResul
     const bool killed = mode == "kill";
     if (killed ? run.signal != SIGKILL : (run.signal != 0 || run.status > 1))
         failures.push_back("the run ended with " + Describe(run));
-    if (!run.errors.empty())
-        failures.push_back("the run wrote to stderr: " + run.errors);
+    if (!run.err.empty())
+        failures.push_back("the run wrote to stderr: " + run.err);
     const Tree system = Snapshot(base.scene.system());
     const Tree program = Snapshot(base.scene.program(), kProgramSkip);
     CheckSystemFolder(base, system, killed, failures);
@@ -224,12 +224,12 @@ std::string LibraryCopied(const std::string& message, const std::string& libCopy
 
 // What the next run prints: the clean run's messages for what is left to do, in the same order.
 std::string ExpectedNextConsole(const Baseline& base, const Tree& program) {
-    const std::string lib = DosPathOf(base.scene.program() / "LIB");
+    const std::string lib = DosPath(base.scene.program() / "LIB");
     const std::string libCopy = "Copy from '" + lib + "\\";
-    const std::string cleanFolder = DosPathOf(base.clean.program);
-    const std::string folder = DosPathOf(base.scene.program());
+    const std::string cleanFolder = DosPath(base.clean.program);
+    const std::string folder = DosPath(base.scene.program());
     std::string expected;
-    for (std::string message : Messages(base.clean.run.console)) {
+    for (std::string message : Messages(base.clean.run.out)) {
         // The workers' scenes lie in folders of their own.
         for (size_t at = 0; (at = message.find(cleanFolder, at)) != std::string::npos;
              at += folder.size())
@@ -254,9 +254,9 @@ void CheckNextRun(const Baseline& base, const Tree& program, std::vector<std::st
     const RunResult again = RunTool(base.scene.program(), base.scene.prefix(), base.environment,
                                     !base.environment.empty());
     if (again.signal != 0 || again.status != 0)
-        failures.push_back("the next run ended with " + Describe(again) + ":\n" + again.console);
-    else if (again.console != ExpectedNextConsole(base, program))
-        failures.push_back("the next run printed:\n" + again.console + "instead of:\n" +
+        failures.push_back("the next run ended with " + Describe(again) + ":\n" + again.out);
+    else if (again.out != ExpectedNextConsole(base, program))
+        failures.push_back("the next run printed:\n" + again.out + "instead of:\n" +
                            ExpectedNextConsole(base, program));
     const std::string systemDifference =
         DescribeDifferences(base.clean.system, Snapshot(base.scene.system()));
@@ -267,7 +267,7 @@ void CheckNextRun(const Baseline& base, const Tree& program, std::vector<std::st
     if (!programDifference.empty())
         failures.push_back("after the next run the program folder differs:\n" + programDifference);
     const fs::path log = base.scene.program() / kLogName;
-    if (!fs::exists(log) || testing_support::ReadBytes(log) != LogFromConsole(again.console))
+    if (!fs::exists(log) || testing_support::ReadBytes(log) != LogFromConsole(again.out))
         failures.push_back("the next run's log file is not what it printed");
 }
 
@@ -411,14 +411,14 @@ class FaultSweep : public ::testing::Test {
         if (!scene_.ready())
             GTEST_SKIP() << "fixture DLLs are missing (mingw-w64 not installed)";
     }
-    ScratchFolder root_{"dllinstall-sweep"};
+    testing_support::TempFolder root_{"dllinstall-sweep", ScratchBase()};
     SweepScene scene_{root_.path()};
 };
 
 TEST_F(FaultSweep, CleanRunInstallsWhatIsNotOlderAndMakesTheSameCallsEachTime) {
     const CleanResult first = RunClean(scene_, root_.path());
     const CleanResult second = RunClean(scene_, root_.path());
-    ASSERT_EQ(first.run.status, 0) << first.run.console;
+    ASSERT_EQ(first.run.status, 0) << first.run.out;
     EXPECT_GT(first.trace.size(), 100u);
     EXPECT_TRUE(first.trace == second.trace) << "the calls of two clean runs differ";
     EXPECT_FALSE(first.programLeft.count("LIB"));
@@ -433,7 +433,7 @@ TEST_F(FaultSweep, CleanRunInstallsWhatIsNotOlderAndMakesTheSameCallsEachTime) {
     }
     EXPECT_TRUE(first.system.count("beta.DLL")) << "a replaced file keeps the name it had";
     EXPECT_EQ(testing_support::ReadBytes(scene_.program() / kLogName),
-              LogFromConsole(second.run.console));
+              LogFromConsole(second.run.out));
 }
 
 // Runs the sweep over the calls on paths containing `on`, in the file system `environment`
@@ -442,7 +442,7 @@ void SweepAndReport(const SweepScene& scene, const fs::path& root, const std::st
                     const Environment& environment) {
     const auto started = std::chrono::steady_clock::now();
     const CleanResult clean = RunClean(scene, root, environment);
-    ASSERT_EQ(clean.run.status, 0) << clean.run.console;
+    ASSERT_EQ(clean.run.status, 0) << clean.run.out;
     ASSERT_FALSE(clean.trace.empty());
     const Baseline base{scene, clean, Snapshot(scene.pristineSystem()),
                         Snapshot(scene.pristineProgram()), environment};

@@ -1,12 +1,12 @@
 // Copies land the same whichever way the kernel lets a finished copy get its name: older kernels
 // refuse to link a descriptor, and some file systems have no unnamed files at all.
-#include "tool_run.h"
+#include "installation.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace tool_run;
+using namespace faultinject;
 using testing_support::WriteBytes;
 
 void ExpectEveryDllInstalled(const Installation& setup, const Environment& variant) {
@@ -22,7 +22,7 @@ void ExpectEveryDllInstalled(const Installation& setup, const Environment& varia
     for (const std::string& dll : dlls)
         EXPECT_EQ(Snapshot(setup.system).at(dll), libBefore.at(dll)) << dll;
     // Nothing but the installed files: no temporary copy is left behind.
-    EXPECT_EQ(Snapshot(setup.system).size(), std::size(dlls) + 1) << run.console;
+    EXPECT_EQ(Snapshot(setup.system).size(), std::size(dlls) + 1) << run.out;
 }
 
 TEST(KernelVariants, ALinkOfTheDescriptorRefusedFallsBackToItsProcName) {

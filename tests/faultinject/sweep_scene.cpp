@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace tool_run {
+namespace faultinject {
 
 namespace {
 
@@ -55,11 +55,7 @@ bool WritePadded(const fs::path& file, const std::string& fixture, size_t size, 
     return true;
 }
 
-void MakeDriveLinks(const fs::path& prefix) {
-    fs::create_directories(prefix / "dosdevices");
-    fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
-    fs::create_directory_symlink("/", prefix / "dosdevices" / "z:");
-}
+} // namespace
 
 fs::path ScratchBase() {
     if (const char* chosen = std::getenv("DLLINSTALL_SWEEP_DIR"); chosen && *chosen)
@@ -67,21 +63,6 @@ fs::path ScratchBase() {
     if (fs::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0)
         return "/dev/shm";
     return fs::temp_directory_path();
-}
-
-} // namespace
-
-ScratchFolder::ScratchFolder(const std::string& tag) {
-    std::string pattern = (ScratchBase() / (tag + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed in " + ScratchBase().string());
-    path_ = fs::canonical(pattern);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    testing_support::MakeWritable(path_);
-    fs::remove_all(path_, ignored);
 }
 
 SweepScene::SweepScene(const fs::path& root, const fs::path& tool)
@@ -94,8 +75,7 @@ bool SweepScene::Build() {
     const fs::path program = pristine_ / "program";
     const fs::path prefix = pristine_ / "prefix";
     const fs::path system = SystemFolderOf(prefix);
-    fs::create_directories(system);
-    MakeDriveLinks(prefix);
+    testing_support::MakePrefix(prefix, {.driveLinks = true});
     bool ok = WritePadded(program / "Tarvik.dll", "v2.0.0.0.dll", 96 * KiB, 1) &&
               WritePadded(system / "Tarvik.dll", "v1.0.0.0.dll", 20 * KiB, 2);
     unsigned salt = 10;
@@ -128,4 +108,4 @@ void SweepScene::Refresh() const {
     fs::create_hard_link(pristine_ / kToolName, program_ / kToolName);
 }
 
-} // namespace tool_run
+} // namespace faultinject

@@ -3,26 +3,16 @@
 #ifndef DLLINSTALL_SWEEP_SCENE_H
 #define DLLINSTALL_SWEEP_SCENE_H
 
-#include "tool_run.h"
+#include "installation.h"
 
 #include <string>
 #include <vector>
 
-namespace tool_run {
+namespace faultinject {
 
-// A folder of its own for the sweep: on tmpfs (/dev/shm) where there is one, since the sweep
+// Where the sweep makes its folders: on tmpfs (/dev/shm) where there is one, since the sweep
 // rewrites a few megabytes thousands of times; DLLINSTALL_SWEEP_DIR chooses another place.
-class ScratchFolder {
-  public:
-    explicit ScratchFolder(const std::string& tag);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+fs::path ScratchBase();
 
 class SweepScene {
   public:
@@ -58,6 +48,6 @@ class SweepScene {
     bool ready_ = false;
 };
 
-} // namespace tool_run
+} // namespace faultinject
 
 #endif

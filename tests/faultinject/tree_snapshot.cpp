@@ -1,5 +1,5 @@
 // Snapshots of folder trees and their differences.
-#include "tool_run.h"
+#include "installation.h"
 
 #include <cctype>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
-namespace tool_run {
+namespace faultinject {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::string DescribeDifferences(const Tree& expected, const Tree& actual) {
     return text.str();
 }
 
-} // namespace tool_run
+} // namespace faultinject

@@ -1,12 +1,12 @@
 // A library folder that cannot be listed fails the run and stays whole; one that lists nothing,
 // or nothing but other files, is simply removed.
-#include "tool_run.h"
+#include "installation.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace tool_run;
+using namespace faultinject;
 using testing_support::WriteBytes;
 
 struct ListingFault {
@@ -44,18 +44,18 @@ TEST_P(UnreadableLib, FailsWithTheFolderAndEveryDllKept) {
         faults.emplace_back("DLLINSTALL_FAULT_AT", GetParam().at);
     const RunResult run = setup.Run(faults, true);
 
-    const std::string programDos = DosPathOf(setup.program);
+    const std::string programDos = DosPath(setup.program);
     EXPECT_EQ(run.status, 1) << Describe(run);
-    EXPECT_EQ(run.console, "Starting installation procedure...\n"
-                           "Copy from '" +
-                               programDos +
-                               "\\Tarvik.dll'\r\n"
-                               "to 'C:\\windows\\system32\\Tarvik.dll'\n"
-                               "Copying required DLLs to the system folder...\n"
-                               "Error: Cannot read the '" +
-                               programDos +
-                               "\\LIB'\r\n"
-                               "source folder.\n");
+    EXPECT_EQ(run.out, "Starting installation procedure...\n"
+                       "Copy from '" +
+                           programDos +
+                           "\\Tarvik.dll'\r\n"
+                           "to 'C:\\windows\\system32\\Tarvik.dll'\n"
+                           "Copying required DLLs to the system folder...\n"
+                           "Error: Cannot read the '" +
+                           programDos +
+                           "\\LIB'\r\n"
+                           "source folder.\n");
     EXPECT_TRUE(DescribeDifferences(libBefore, Snapshot(setup.lib)).empty());
     EXPECT_FALSE(fs::exists(setup.program / kLogName));
     EXPECT_FALSE(fs::exists(setup.system / "a.dll"));
@@ -81,12 +81,12 @@ TEST(UnreadableEntry, FailsTheRunWithLibKept) {
                                      {"DLLINSTALL_FAULT_PATH", (setup.lib / "b.dll").string()},
                                      {"DLLINSTALL_FAULT_MODE", "EIO"}},
                                     true);
-    const std::string lib = DosPathOf(setup.lib);
+    const std::string lib = DosPath(setup.lib);
     const std::string copiedA =
         "Copy from '" + lib + "\\a.dll'\r\nto 'C:\\windows\\system32\\a.dll'\n";
     const std::string unreadable = "Error: Cannot read the '" + lib + "'\r\nsource folder.\n";
     EXPECT_EQ(run.status, 1) << Describe(run);
-    EXPECT_TRUE(run.console.ends_with(copiedA + unreadable)) << run.console;
+    EXPECT_TRUE(run.out.ends_with(copiedA + unreadable)) << run.out;
     EXPECT_EQ(DescribeDifferences(libBefore, Snapshot(setup.lib)), "");
     EXPECT_EQ(testing_support::ReadBytes(setup.system / "a.dll"), Filler(5000, 1));
     EXPECT_FALSE(fs::exists(setup.system / "b.dll"));
@@ -97,16 +97,16 @@ TEST(UnreadableEntry, FailsTheRunWithLibKept) {
 void ExpectRemovedWithSuccess(const Installation& setup) {
     const Tree systemBefore = Snapshot(setup.system);
     const RunResult run = setup.Run();
-    EXPECT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_FALSE(fs::exists(fs::symlink_status(setup.lib)));
-    EXPECT_EQ(setup.Log(), LogFromConsole(run.console));
-    EXPECT_EQ(run.console, "Starting installation procedure...\n"
-                           "Copy from '" +
-                               DosPathOf(setup.program) +
-                               "\\Tarvik.dll'\r\n"
-                               "to 'C:\\windows\\system32\\Tarvik.dll'\n"
-                               "Copying required DLLs to the system folder...\n"
-                               "Installation is successfully complited.\n");
+    EXPECT_EQ(setup.Log(), LogFromConsole(run.out));
+    EXPECT_EQ(run.out, "Starting installation procedure...\n"
+                       "Copy from '" +
+                           DosPath(setup.program) +
+                           "\\Tarvik.dll'\r\n"
+                           "to 'C:\\windows\\system32\\Tarvik.dll'\n"
+                           "Copying required DLLs to the system folder...\n"
+                           "Installation is successfully complited.\n");
     Tree systemAfter = Snapshot(setup.system);
     systemAfter.erase("Tarvik.dll");
     EXPECT_TRUE(DescribeDifferences(systemBefore, systemAfter).empty());
@@ -140,10 +140,10 @@ TEST(UnreadablePrimary, FailsTheRunWithEverythingKept) {
                    {"DLLINSTALL_FAULT_MODE", "EIO"}},
                   true);
     EXPECT_EQ(run.status, 1) << Describe(run);
-    EXPECT_EQ(run.console, "Starting installation procedure...\n"
-                           "Error: Cannot copy from\r\n'" +
-                               DosPathOf(setup.program) +
-                               "\\Tarvik.dll'\r\nto the\r\n'C:\\windows\\system32\\Tarvik.dll'\n");
+    EXPECT_EQ(run.out, "Starting installation procedure...\n"
+                       "Error: Cannot copy from\r\n'" +
+                           DosPath(setup.program) +
+                           "\\Tarvik.dll'\r\nto the\r\n'C:\\windows\\system32\\Tarvik.dll'\n");
     EXPECT_EQ(DescribeDifferences(programBefore, Snapshot(setup.program, {kToolName})), "");
     EXPECT_FALSE(fs::exists(setup.system / "a.dll"));
 }

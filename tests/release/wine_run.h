@@ -1,7 +1,9 @@
-// Runs a Windows program under Wine in the suite's prefix, with its output in files, and the
-// folders of that prefix the release tests look into.
+// Runs a Windows program under Wine in the suite's prefix, through the suite's process helper,
+// and the folders of that prefix the release tests look into.
 #ifndef DLLINSTALL_RELEASE_WINE_RUN_H
 #define DLLINSTALL_RELEASE_WINE_RUN_H
+
+#include "process.h"
 
 #include <filesystem>
 #include <string>
@@ -26,13 +28,7 @@ struct WineRun {
                           // a console; standard output is then what the terminal showed
 };
 
-struct WineResult {
-    int status = -1;      // the exit status; -1 when Wine did not exit normally
-    std::string out;      // standard output
-    std::string err;      // standard error, unless it went to a file
-    bool retried = false; // Wine exited 1 without a word the first time and was run once more
-    std::string failure;  // why it could not be run or did not finish; empty if it did
-};
+using WineResult = testing_support::ProcessResult;
 
 // Why Wine runs cannot be made here; empty when they can.
 std::string WhyWineCannotRun();

@@ -120,7 +120,7 @@ std::vector<std::string> Markers(const fs::path& folder) {
     return loaded;
 }
 
-std::string Describe(const WineResult& run) {
+std::string DescribeRun(const WineResult& run) {
     return "exit status " + std::to_string(run.status) + (run.retried ? " (run twice)" : "") +
            "\n" + run.failure + "\n--- stdout\n" + run.out + "--- stderr\n" + run.err;
 }
@@ -155,7 +155,7 @@ TEST_P(PlantingUnderWine, ShellFolderDllBesideTheToolIsNeverLoaded) {
     ASSERT_EQ(Markers(control.path()), std::vector<std::string>{"SHFolder.dll.loaded"})
         << "a program that loads SHFolder.dll by its bare name should get the planted copy "
            "here, or this test could not see a planted load at all\n"
-        << Describe(loose);
+        << DescribeRun(loose);
 
     ProgramFolder program(GetParam());
     program.Plant(GetParam(), "SHFolder.dll");
@@ -164,9 +164,9 @@ TEST_P(PlantingUnderWine, ShellFolderDllBesideTheToolIsNeverLoaded) {
     const fs::path installed = OfferNewerCopy(program, claimed);
     const std::string offered = ReadBytes(program.Lib() / installed.filename());
     const WineResult run = program.Run("shfolder=n,b");
-    ASSERT_EQ(run.status, 0) << Describe(run);
-    EXPECT_NE(run.out.find(kDone), std::string::npos) << Describe(run);
-    EXPECT_EQ(Markers(program.Path()), std::vector<std::string>{}) << Describe(run);
+    ASSERT_EQ(run.status, 0) << DescribeRun(run);
+    EXPECT_NE(run.out.find(kDone), std::string::npos) << DescribeRun(run);
+    EXPECT_EQ(Markers(program.Path()), std::vector<std::string>{}) << DescribeRun(run);
     EXPECT_TRUE(ReadBytes(installed) == offered) << "the newer copy was not installed";
     EXPECT_FALSE(fs::exists(program.Lib()));
 }
@@ -184,17 +184,17 @@ TEST_P(PlantingUnderWine, VersionDllLoadedAtRunTimeComesFromTheSystemFolder) {
     ASSERT_EQ(Markers(folder.path()), std::vector<std::string>{"version.dll.loaded"})
         << "a program that loads version.dll by its bare name should get the planted copy "
            "here, or this test could not see a planted load at all\n"
-        << Describe(loose);
+        << DescribeRun(loose);
     fs::remove(folder / "version.dll.loaded");
 
     WineRun asTheToolDoes = byName;
     asTheToolDoes.arguments = {"version"};
     const WineResult run = RunUnderWine(asTheToolDoes);
-    ASSERT_EQ(run.status, 0) << Describe(run);
+    ASSERT_EQ(run.status, 0) << DescribeRun(run);
     EXPECT_TRUE(std::regex_search(run.out, std::regex("version [1-9]")))
         << "the system's version.dll should have read kernel32.dll's version\n"
-        << Describe(run);
-    EXPECT_EQ(Markers(folder.path()), std::vector<std::string>{}) << Describe(run);
+        << DescribeRun(run);
+    EXPECT_EQ(Markers(folder.path()), std::vector<std::string>{}) << DescribeRun(run);
 }
 
 // One call the tool made, from a Wine relay trace.
@@ -241,7 +241,7 @@ TEST_P(PlantingUnderWine, ToolConfinesTheDllSearchBeforeItLoadsAnyDll) {
     TempFolder traceFolder("dllinstall-release-trace");
     const fs::path trace = traceFolder / "relay.txt";
     const WineResult run = program.Run("", "+relay,+loaddll", trace);
-    ASSERT_EQ(run.status, 0) << Describe(run);
+    ASSERT_EQ(run.status, 0) << DescribeRun(run);
     const std::vector<Call> calls =
         CallsOfTheTool(trace, PeImage(program.Path() / "dllinstall.exe").SizeOfImage());
     ASSERT_FALSE(calls.empty()) << "no calls of the tool found in the relay trace";
@@ -309,7 +309,7 @@ TEST(FileNamesUnderWine, NamesOutsideTheAnsiCodePageAreInstalledIntact) {
         fs::copy_file(testing_support::Fixture("v1.0.0.0.dll"), program.Lib() / name);
     }
     const WineResult run = program.Run();
-    ASSERT_EQ(run.status, 0) << Describe(run);
+    ASSERT_EQ(run.status, 0) << DescribeRun(run);
     const std::string log = ReadBytes(program.Path() / "InstallLog_DLL.txt");
     for (const std::string& name : names) {
         EXPECT_TRUE(fs::exists(SystemFolder() / name)) << name << " did not arrive intact";
@@ -330,8 +330,8 @@ TEST(ThirtyTwoBitUnderWine, InstallsIntoTheFolderWindowsGives32BitPrograms) {
     claimed.Claim(SystemFolder(), name);
     fs::copy_file(testing_support::Fixture(kX86.offeredDll), program.Lib() / name);
     const WineResult run = program.Run();
-    ASSERT_EQ(run.status, 0) << Describe(run);
-    EXPECT_NE(run.out.find(kDone), std::string::npos) << Describe(run);
+    ASSERT_EQ(run.status, 0) << DescribeRun(run);
+    EXPECT_NE(run.out.find(kDone), std::string::npos) << DescribeRun(run);
     EXPECT_TRUE(ReadBytes(installed) == ReadBytes(testing_support::Fixture(kX86.offeredDll)));
     EXPECT_FALSE(fs::exists(SystemFolder() / name)) << "a 32-bit DLL landed in the 64-bit folder";
     EXPECT_FALSE(fs::exists(program.Lib()));
@@ -389,8 +389,8 @@ TEST(ConsoleUnderWine, ShowsUtf8WhileTheToolWritesAndGetsItsCodePageBack) {
         run.errorFile = traceFolder / (console ? "console.txt" : "pipes.txt");
         run.console = console;
         const WineResult result = RunUnderWine(run);
-        ASSERT_EQ(result.status, 0) << Describe(result);
-        EXPECT_FALSE(result.out.empty()) << Describe(result); // a terminal's, in escape codes
+        ASSERT_EQ(result.status, 0) << DescribeRun(result);
+        EXPECT_FALSE(result.out.empty()) << DescribeRun(result); // a terminal's, in escape codes
         const std::vector<std::string> events = ConsoleCodePageEvents(
             run.errorFile, PeImage(program.Path() / "dllinstall.exe").SizeOfImage());
         ASSERT_FALSE(events.empty()) << "nothing of the tool's found in the relay trace";

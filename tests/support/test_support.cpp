@@ -12,11 +12,30 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ignored);
 }
 
-fs::path MakePrefix(const fs::path& prefix, bool withSystemFolder) {
+fs::path MakePrefix(const fs::path& prefix, PrefixShape shape) {
     fs::create_directories(prefix / "drive_c" / "windows");
-    if (withSystemFolder)
-        fs::create_directories(prefix / "drive_c" / "windows" / "system32");
+    if (shape.systemFolder)
+        fs::create_directories(SystemFolderOf(prefix));
+    if (shape.driveLinks) {
+        fs::create_directories(prefix / "dosdevices");
+        fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+        fs::create_directory_symlink("/", prefix / "dosdevices" / "z:");
+    }
     return prefix;
+}
+
+fs::path SystemFolderOf(const fs::path& prefix, const std::string& name) {
+    return prefix / "drive_c" / "windows" / name;
+}
+
+std::string Filler(size_t size, unsigned salt) {
+    std::string bytes(size, '\0');
+    unsigned state = salt * 2654435761u + 1;
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    return bytes;
 }
 
 std::string ReadBytes(const fs::path& file) {

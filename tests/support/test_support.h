@@ -10,11 +10,11 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the system's temporary folder, removed with all it holds at the end
-// of the scope, read-only entries included.
+// A fresh folder under the system's temporary folder (or the base given), removed with all it
+// holds at the end of the scope, read-only entries included.
 class TempFolder {
   public:
-    explicit TempFolder(const std::string& tag = "dllinstall");
+    explicit TempFolder(const std::string& tag = "dllinstall", const fs::path& base = {});
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -39,8 +39,17 @@ class ScopedPrefix {
     bool hadValue_;
 };
 
-// Makes <prefix>/drive_c/windows/system32 (optionally) and returns the prefix folder.
-fs::path MakePrefix(const fs::path& prefix, bool withSystemFolder = true);
+// What a prefix made for a test holds beyond drive_c/windows.
+struct PrefixShape {
+    bool systemFolder = true; // drive_c/windows/system32
+    bool driveLinks = false;  // dosdevices/ with c: and z:, as Wine makes it
+};
+
+// Makes the prefix folder in that shape and returns it.
+fs::path MakePrefix(const fs::path& prefix, PrefixShape shape = {});
+
+// <prefix>/drive_c/windows/<name>: system32, or syswow64 for the DLLs of 32-bit programs.
+fs::path SystemFolderOf(const fs::path& prefix, const std::string& name = "system32");
 
 // A temporary folder holding a prefix with a system folder, set as $WINEPREFIX for its life;
 // test fixtures inherit it.
@@ -49,7 +58,7 @@ struct PrefixFolders {
     fs::path root = rootFolder.path();
     fs::path prefix = MakePrefix(root / "prefix");
     ScopedPrefix scoped{prefix};
-    fs::path system32 = prefix / "drive_c" / "windows" / "system32";
+    fs::path system32 = SystemFolderOf(prefix);
 };
 
 std::string ReadBytes(const fs::path& file);
@@ -67,6 +76,9 @@ fs::path Fixture(const std::string& name);
 // The Windows form of a host path: on Linux, for a prefix without dosdevices/, where Z: is
 // the host root; on Windows, the path itself.
 std::string DosPath(const fs::path& hostPath);
+
+// Deterministic filler: `size` bytes that differ with the salt.
+std::string Filler(size_t size, unsigned salt);
 
 // True in a Windows program that runs under Wine.
 bool UnderWine();

@@ -7,8 +7,9 @@
 
 namespace testing_support {
 
-TempFolder::TempFolder(const std::string& tag) {
-    std::string pattern = (fs::temp_directory_path() / (tag + "-XXXXXX")).string();
+TempFolder::TempFolder(const std::string& tag, const fs::path& base) {
+    std::string pattern =
+        ((base.empty() ? fs::temp_directory_path() : base) / (tag + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     path_ = fs::canonical(pattern);

@@ -7,8 +7,8 @@
 
 namespace testing_support {
 
-TempFolder::TempFolder(const std::string& tag) {
-    const fs::path base = fs::temp_directory_path();
+TempFolder::TempFolder(const std::string& tag, const fs::path& chosenBase) {
+    const fs::path base = chosenBase.empty() ? fs::temp_directory_path() : chosenBase;
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
         const fs::path candidate =
             base / (tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +

@@ -1,47 +1,27 @@
 // The Linux build's version reader against Wine's own version.dll: one small program, built
 // for both, prints the product version of every well-formed fixture, and the lines must match.
+#include "process.h"
 #include "test_support.h"
 #include "version_fixtures.h"
 
-#include <array>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
-#include <sys/wait.h>
 
 namespace {
 
 using namespace testing_support;
 
-struct Output {
-    int status = -1;
-    std::string text;
-};
-
-// Paths here are build and fixture folders, which hold no quote of their own.
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
-Output RunShell(const std::string& command) {
-    Output out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    std::array<char, 4096> buffer{};
-    for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-        out.text.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::erase(out.text, '\r'); // Windows ends console lines with CR LF
-    return out;
+// The printed lines without the CRs a Windows console puts before each "\n".
+std::string Lines(ProcessResult result) {
+    std::erase(result.out, '\r');
+    return result.out;
 }
 
 // What a locale gives Wine: its environment entries, and the fixtures whose version Wine then
 // reads differently from the Linux build, whose user language is English (US).
 struct WineLocale {
-    std::string environment;
+    std::vector<std::string> environment;
     std::map<std::string, std::string> wineReads;
 };
 
@@ -53,11 +33,12 @@ void ExpectSameVersionsUnderWine(const WineLocale& locale) {
         GTEST_SKIP() << "Wine is not installed: the Windows build's reading is not compared";
     if (windowsTool.empty() || !fs::exists(windowsTool))
         GTEST_SKIP() << "print_product_version.exe was not built: mingw-w64 is missing";
-    std::string args, linuxExpected, wineExpected;
+    std::vector<std::string> args;
+    std::string linuxExpected, wineExpected;
     // Wine's console code page is 1252 or UTF-8, so only texts in ASCII print the same.
     for (const VersionFixture& fixture : VersionFixtures()) {
         if (fixture.asciiOnly && !Fixture(fixture.name).empty()) {
-            args += " " + Quote(DosPath(Fixture(fixture.name)));
+            args.push_back(DosPath(Fixture(fixture.name)));
             linuxExpected += fixture.productVersion + "\n";
             const auto differs = locale.wineReads.find(fixture.name);
             wineExpected +=
@@ -66,25 +47,24 @@ void ExpectSameVersionsUnderWine(const WineLocale& locale) {
         }
     }
     ASSERT_FALSE(args.empty()) << "the fixture DLLs were not built";
-    const std::string env = "WINEPREFIX=" + Quote(DLLINSTALL_WINE_PREFIX) + " WINEDEBUG=-all " +
-                            locale.environment + " ";
-    const Output onLinux = RunShell(env + Quote(DLLINSTALL_PRINT_VERSION_LINUX) + args);
-    const std::string underWine =
-        env + "timeout 300 " + Quote(wine) + " " + Quote(windowsTool) + args + " 2>/dev/null";
-    Output onWindows = RunShell(underWine);
-    if (onWindows.status == 1 && onWindows.text.empty()) {
-        std::cout << "wine exited 1 without output, as it rarely does: run once more\n";
-        onWindows = RunShell(underWine);
-    }
-    EXPECT_EQ(onLinux.status, 0);
-    EXPECT_EQ(onWindows.status, 0);
-    EXPECT_EQ(onLinux.text, linuxExpected);
-    EXPECT_EQ(onWindows.text, wineExpected);
+    std::vector<std::string> env = {"WINEPREFIX=" DLLINSTALL_WINE_PREFIX, "WINEDEBUG=-all"};
+    env.insert(env.end(), locale.environment.begin(), locale.environment.end());
+    ProcessSpec spec = {{DLLINSTALL_PRINT_VERSION_LINUX}, EnvironmentWith(env), "."};
+    spec.argv.insert(spec.argv.end(), args.begin(), args.end());
+    const ProcessResult onLinux = RunProcess(spec);
+    spec.argv[0] = windowsTool;
+    spec.argv.insert(spec.argv.begin(), wine);
+    spec.deadline = std::chrono::seconds(300);
+    const ProcessResult onWindows = RunUnderWine(spec);
+    EXPECT_EQ(Describe(onLinux), "status 0");
+    EXPECT_EQ(onWindows.status, 0) << Describe(onWindows);
+    EXPECT_EQ(Lines(onLinux), linuxExpected);
+    EXPECT_EQ(Lines(onWindows), wineExpected);
 }
 
 // C.UTF-8 gives Wine the user language English (US), the Linux build's: every choice agrees.
 TEST(VersionUnderWineTest, BothBuildsReadTheSameProductVersions) {
-    ExpectSameVersionsUnderWine({"LC_ALL=C.UTF-8", {}});
+    ExpectSameVersionsUnderWine({{"LC_ALL=C.UTF-8"}, {}});
 }
 
 // ka_GE.UTF-8, under which the end-to-end runs give Wine a UTF-8 ANSI code page, also gives it
@@ -95,7 +75,7 @@ TEST(VersionUnderWineTest, UnderAGeorgianLocaleWineReadsTheGeorgianResource) {
     const fs::path locales = fs::path(DLLINSTALL_WINE_PREFIX) / "locale";
     if (!fs::is_directory(locales / "ka_GE.UTF-8"))
         GTEST_SKIP() << "no ka_GE.UTF-8 locale in the Wine prefix (package locales)";
-    ExpectSameVersionsUnderWine({"LOCPATH=" + Quote(locales.string()) + " LC_ALL=ka_GE.UTF-8",
+    ExpectSameVersionsUnderWine({{"LOCPATH=" + locales.string(), "LC_ALL=ka_GE.UTF-8"},
                                  {{"version_lang_georgian_german.dll", "9.0.0.0"},
                                   {"version_lang_neutral_sublanguages.dll", "1.0.0.0"}}});
 }

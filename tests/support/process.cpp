@@ -3,15 +3,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <iostream>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 
-namespace e2e {
+namespace testing_support {
 
 namespace {
 
@@ -27,13 +30,24 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
 
 // Only async-signal-safe calls here: the parent may have threads.
 [[noreturn]] void BecomeProgram(char* const* argv, char* const* envp, const char* folder, int out,
-                                int err) {
+                                int err, const char* errorFile) {
     setpgid(0, 0);
     umask(022); // what a user's shell has, so that created files have the modes users see
     const int in = open("/dev/null", O_RDONLY);
-    if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(folder) != 0)
+    if (*errorFile)
+        err = open(errorFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (in < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+        chdir(folder) != 0)
         _exit(127);
-    execve(argv[0], argv, envp);
+    // A copy of the program that another thread's child still holds open for writing cannot be
+    // started (ETXTBSY) until that child has gone.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        execve(argv[0], argv, envp);
+        if (errno != ETXTBSY)
+            break;
+        const timespec pause{0, 10 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
     _exit(127);
 }
 
@@ -70,49 +84,50 @@ struct Pipe {
     }
 };
 
-std::string DescribeWaitStatus(int waitStatus) {
-    if (WIFSIGNALED(waitStatus))
-        return "killed by signal " + std::to_string(WTERMSIG(waitStatus));
-    return {};
+void NoteEnd(int waitStatus, ProcessResult& result) {
+    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    result.signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
 }
 
 // Collects the output until the child exits; a helper it left behind (a wineserver) may keep
-// the pipes open, so the end of the child, not the end of the pipes, ends the wait.
+// the pipes open, so the end of the child, not the end of the pipes, ends the wait. A pidfd
+// wakes the wait at the child's end; without one, the wait looks every few milliseconds.
 void Supervise(pid_t pid, Pipe& out, Pipe& err, Clock::time_point deadline, ProcessResult& result) {
+    const int exited = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     bool outOpen = true, errOpen = true;
     for (int waitStatus = 0;;) {
         if (waitpid(pid, &waitStatus, WNOHANG) == pid) {
             ReadAvailable(out.read, result.out);
             ReadAvailable(err.read, result.err);
-            result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-            result.failure = DescribeWaitStatus(waitStatus);
-            return;
+            NoteEnd(waitStatus, result);
+            break;
         }
         if (Clock::now() > deadline) {
             kill(-pid, SIGKILL);
             waitpid(pid, &waitStatus, 0);
             result.failure = "still running at the deadline, killed";
-            return;
+            break;
         }
-        pollfd fds[2] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
-        fds[0].fd = outOpen ? out.read : -1;
-        fds[1].fd = errOpen ? err.read : -1;
-        poll(fds, 2, 5);
+        pollfd fds[3] = {{outOpen ? out.read : -1, POLLIN, 0},
+                         {errOpen ? err.read : -1, POLLIN, 0},
+                         {exited, POLLIN, 0}};
+        poll(fds, 3, exited >= 0 ? 100 : 5);
         outOpen = outOpen && ReadAvailable(out.read, result.out);
         errOpen = errOpen && ReadAvailable(err.read, result.err);
     }
+    if (exited >= 0)
+        close(exited);
 }
 
 } // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         const std::filesystem::path& workingFolder, std::chrono::seconds timeout) {
+ProcessResult RunProcess(const ProcessSpec& spec) {
     ProcessResult result;
-    std::vector<std::string> args = argv, vars = env;
+    std::vector<std::string> args = spec.argv, vars = spec.environment;
     const std::vector<char*> argp = PointersTo(args), envp = PointersTo(vars);
-    const std::string folder = workingFolder.string();
+    const std::string folder = spec.workingFolder.string(), errorFile = spec.errorFile.string();
     Pipe out, err;
-    if (argv.empty() || !out.Open() || !err.Open()) {
+    if (spec.argv.empty() || !out.Open() || !err.Open()) {
         result.failure = "cannot make pipes: " + std::string(strerror(errno));
         out.Close();
         err.Close();
@@ -120,7 +135,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     }
     const pid_t pid = fork();
     if (pid == 0)
-        BecomeProgram(argp.data(), envp.data(), folder.c_str(), out.write, err.write);
+        BecomeProgram(argp.data(), envp.data(), folder.c_str(), out.write, err.write,
+                      errorFile.c_str());
     close(out.write);
     close(err.write);
     out.write = err.write = -1;
@@ -128,12 +144,27 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
         result.failure = "fork failed: " + std::string(strerror(errno));
     } else {
         setpgid(pid, pid); // either side may win the race; both ask for the same group
-        Supervise(pid, out, err, Clock::now() + timeout, result);
+        Supervise(pid, out, err, Clock::now() + spec.deadline, result);
     }
     out.Close();
     err.Close();
     if (result.status == 127 && result.failure.empty() && result.out.empty())
-        result.failure = "exit status 127: " + argv[0] + " could not be started";
+        result.failure = "exit status 127: " + spec.argv[0] + " could not be started";
+    return result;
+}
+
+ProcessResult RunUnderWine(const ProcessSpec& spec) {
+    ProcessResult result = RunProcess(spec);
+    std::error_code ignored;
+    const bool silent =
+        result.out.empty() && result.err.empty() &&
+        (spec.errorFile.empty() || std::filesystem::file_size(spec.errorFile, ignored) == 0);
+    if (result.failure.empty() && result.status == 1 && silent) {
+        std::cout << "[   NOTE   ] Wine exited 1 without a word running " << spec.argv.back()
+                  << "; ran it once more" << std::endl;
+        result = RunProcess(spec);
+        result.retried = true;
+    }
     return result;
 }
 
@@ -151,4 +182,12 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
     return env;
 }
 
-} // namespace e2e
+std::string Describe(const ProcessResult& result) {
+    if (!result.failure.empty())
+        return result.failure;
+    if (result.signal != 0)
+        return "killed by signal " + std::to_string(result.signal);
+    return "status " + std::to_string(result.status) + (result.retried ? " (run twice)" : "");
+}
+
+} // namespace testing_support

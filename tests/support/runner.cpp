@@ -2,7 +2,7 @@
 
 #include "test_support.h"
 
-#include <iostream>
+#include <cstdlib>
 
 namespace e2e {
 
@@ -21,32 +21,19 @@ void RemoveWhole(const fs::path& path) {
     fs::remove_all(path, ec);
 }
 
-// Wine's console reports nothing at all on its rare failed start; the tool itself always
-// prints its first message, so such a run never reached it.
-bool WineFailedToStart(const ProcessResult& result) {
-    return result.status == 1 && result.out.empty() && result.err.empty() && result.failure.empty();
-}
-
 // The run starts in the program folder, unless Wine could not start in it (it says so on
 // stderr): the tool itself never looks at its working folder.
 fs::path WorkingFolderOf(const Layout& layout, const Stage& stage) {
-    const bool fits = WindowsPathOf(layout.programFolder).size() < 260;
+    const bool fits = testing_support::DosPath(layout.programFolder).size() < 260;
     return fits ? layout.programFolder : stage.work;
 }
 
-ProcessResult RunOnce(const Build& build, const Layout& layout, const Stage& stage,
-                      std::chrono::seconds deadline, std::string& note) {
-    std::vector<std::string> argv = build.launcher;
-    argv.push_back((layout.programFolder / build.executable.filename()).string());
-    const std::vector<std::string> env = EnvironmentWith(stage.environment);
-    const fs::path workingFolder = WorkingFolderOf(layout, stage);
-    ProcessResult result = RunProcess(argv, env, workingFolder, deadline);
-    if (build.underWine && WineFailedToStart(result)) {
-        note = "wine exited 1 with no output at all; ran it once more";
-        std::cout << "[   NOTE   ] " << note << std::endl;
-        result = RunProcess(argv, env, workingFolder, deadline);
-    }
-    return result;
+// The scenario's own environment entries for its runs, with the fault library where it has one.
+std::vector<std::string> EnvironmentOf(const Scenario& scenario, const Layout& layout) {
+    std::vector<std::string> entries;
+    for (const std::string& entry : scenario.environment)
+        entries.push_back(FillIn(entry, layout));
+    return scenario.interposed ? InterposedEnvironment(entries) : entries;
 }
 
 // The names of the folder beyond its baseline.
@@ -74,6 +61,36 @@ void ReadResult(const Layout& layout, const Stage& stage, const Build& build, Ou
 
 } // namespace
 
+ProcessResult RunBuild(const Build& build, const Layout& layout, const Stage& stage,
+                       std::chrono::seconds deadline, const std::vector<std::string>& extra,
+                       std::string* note) {
+    testing_support::ProcessSpec spec;
+    spec.argv = build.launcher;
+    spec.argv.push_back((layout.programFolder / build.executable.filename()).string());
+    std::vector<std::string> entries = stage.environment;
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    spec.environment = testing_support::EnvironmentWith(entries);
+    spec.workingFolder = WorkingFolderOf(layout, stage);
+    spec.deadline = deadline;
+    if (!build.underWine)
+        return testing_support::RunProcess(spec);
+    ProcessResult result = testing_support::RunUnderWine(spec);
+    if (result.retried && note)
+        *note = "wine exited 1 with no output at all; ran it once more";
+    return result;
+}
+
+std::vector<std::string> InterposedEnvironment(const std::vector<std::string>& faults) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    // A sanitized build would otherwise refuse a library loaded before its runtime.
+    std::vector<std::string> entries = {std::string("LD_PRELOAD=") + DLLINSTALL_INTERPOSER,
+                                        std::string("ASAN_OPTIONS=") +
+                                            (asan && *asan ? std::string(asan) + ":" : "") +
+                                            "verify_asan_link_order=0"};
+    entries.insert(entries.end(), faults.begin(), faults.end());
+    return entries;
+}
+
 fs::path SystemFolderOf(const Stage& stage, const std::string& name) {
     return stage.prefix / "drive_c" / "windows" / name;
 }
@@ -92,7 +109,7 @@ Build Windows32BuildOf(const std::string& wine) {
 
 Layout LayoutOf(const Scenario& scenario, const Stage& stage, const Build& build) {
     std::string name = scenario.programFolderName;
-    const size_t length = WindowsPathOf(stage.work / name).size() + 1;
+    const size_t length = testing_support::DosPath(stage.work / name).size() + 1;
     if (length < scenario.programFolderLength)
         name += std::string(scenario.programFolderLength - length, 'p');
     return {stage.work / name, SystemFolderOf(stage, build.systemFolderName),
@@ -120,24 +137,18 @@ Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& s
     scenario.setup(layout);
     Outcome outcome;
     for (int run = 0; run < scenario.runs; ++run)
-        outcome.process = RunOnce(build, layout, stage, scenario.deadline, outcome.note);
+        outcome.process = RunBuild(build, layout, stage, scenario.deadline,
+                                   EnvironmentOf(scenario, layout), &outcome.note);
     ReadResult(layout, stage, build, outcome);
     ClearStage(stage);
     return outcome;
 }
 
-std::string WindowsPathOf(const fs::path& hostPath) {
-    std::string path = "Z:" + hostPath.string();
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 std::string FillIn(std::string text, const Layout& layout) {
     const std::pair<std::string, std::string> marks[] = {
-        {kProgramFolderMark, WindowsPathOf(layout.programFolder) + "\\"},
-        {kSystemFolderMark, "C:\\windows\\system32"}};
+        {kProgramFolderMark, testing_support::DosPath(layout.programFolder) + "\\"},
+        {kSystemFolderMark, "C:\\windows\\system32"},
+        {kProgramFolderHostMark, layout.programFolder.string() + "/"}};
     for (const auto& [mark, value] : marks)
         for (size_t at = text.find(mark); at != std::string::npos;
              at = text.find(mark, at + value.size()))

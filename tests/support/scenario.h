@@ -1,6 +1,6 @@
-// The end-to-end scenarios: what a run starts from and everything it must leave behind.
-#ifndef DLLINSTALL_E2E_SCENARIO_H
-#define DLLINSTALL_E2E_SCENARIO_H
+// A scenario: what a run of the tool starts from and everything it must leave behind.
+#ifndef DLLINSTALL_TESTS_SCENARIO_H
+#define DLLINSTALL_TESTS_SCENARIO_H
 
 #include "tree.h"
 
@@ -23,6 +23,8 @@ struct Layout {
 
 // In expected texts, the program folder's Windows path with its trailing "\".
 inline const std::string kProgramFolderMark = "<pf>";
+// In environment entries, the program folder's host path with its trailing "/".
+inline const std::string kProgramFolderHostMark = "<pf-host>";
 // In expected texts, the system folder's Windows path.
 inline const std::string kSystemFolderMark = "<sys>";
 
@@ -46,17 +48,9 @@ struct Scenario {
     Tree wow64Folder = {};
     std::string outsideFolderName = "outside"; // beside the program folder in the scenario's own
     std::chrono::seconds deadline{60};         // a run still going then has hung and is killed
+    std::vector<std::string> environment = {}; // NAME=value entries for its runs, marks filled in
+    bool interposed = false; // the fault-injection library is preloaded (Linux build only)
 };
-
-// The one scenario table, in groups by behaviour.
-const std::vector<Scenario>& AllScenarios();
-std::vector<Scenario> PrimaryLibraryScenarios();
-std::vector<Scenario> LibraryFolderScenarios();
-std::vector<Scenario> VersionScenarios();
-std::vector<Scenario> NameScenarios();
-std::vector<Scenario> RemovalScenarios();
-std::vector<Scenario> HostileScenarios();
-std::vector<Scenario> BitnessScenarios();
 
 // Setup steps; each makes the parent folders it needs.
 void PutFixture(const fs::path& file, const std::string& fixture);

@@ -1,6 +1,7 @@
-// Runs one build of the tool through a scenario and reads back everything the run left.
-#ifndef DLLINSTALL_E2E_RUNNER_H
-#define DLLINSTALL_E2E_RUNNER_H
+// The suite's one runner of the built tool: runs one build through a scenario and reads back
+// everything the run left. Every test that runs the tool goes through it.
+#ifndef DLLINSTALL_TESTS_RUNNER_H
+#define DLLINSTALL_TESTS_RUNNER_H
 
 #include "process.h"
 #include "scenario.h"
@@ -9,6 +10,8 @@
 #include <set>
 
 namespace e2e {
+
+using testing_support::ProcessResult;
 
 // The prefix's two system folders under drive_c/windows: the 64-bit one, and the one Windows
 // gives a 32-bit program that asks for C:\windows\system32.
@@ -61,10 +64,17 @@ Outcome RunScenario(const Scenario& scenario, const Build& build, const Stage& s
 // baselines and all of the work folder.
 void ClearStage(const Stage& stage);
 
-// The Windows path that both the Wine prefix and our layer give a host path outside drive_c.
-std::string WindowsPathOf(const fs::path& hostPath);
+// Runs the build once from the layout's program folder, with the stage's environment and then
+// the extra entries; a build under Wine gets the Wine retry, noted in `note`.
+ProcessResult RunBuild(const Build& build, const Layout& layout, const Stage& stage,
+                       std::chrono::seconds deadline, const std::vector<std::string>& extra = {},
+                       std::string* note = nullptr);
 
-// The expected text with the program folder and system folder marks filled in.
+// The environment entries that preload the fault-injection library, then the faults.
+std::vector<std::string> InterposedEnvironment(const std::vector<std::string>& faults);
+
+// The expected text with the program folder and system folder marks filled in; the host mark
+// becomes the program folder's host path, for environment entries.
 std::string FillIn(std::string text, const Layout& layout);
 
 } // namespace e2e

@@ -1,9 +1,10 @@
-// Runs the Linux build of the tool as a user does, from its own program folder, optionally with
-// the fault-injection library preloaded, and takes snapshots of folders so that the results of
-// runs can be compared exactly.
-#ifndef DLLINSTALL_TOOL_RUN_H
-#define DLLINSTALL_TOOL_RUN_H
+// An installation the fault suites run the Linux build in again and again, through the suite's
+// runner, with the fault-injection library preloaded where asked; and snapshots of folders
+// with every byte and mode, so that the results of runs can be compared exactly.
+#ifndef DLLINSTALL_FAULTINJECT_INSTALLATION_H
+#define DLLINSTALL_FAULTINJECT_INSTALLATION_H
 
+#include "process.h"
 #include "test_support.h"
 
 #include <filesystem>
@@ -14,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace tool_run {
+namespace faultinject {
 
 namespace fs = std::filesystem;
 
@@ -23,12 +24,11 @@ constexpr const char* kLogName = "InstallLog_DLL.txt";
 // What the log is written as before it takes its name; the next run clears a leftover.
 constexpr const char* kLogTemporaryName = "~InstallLog.tmp";
 
-struct RunResult {
-    int status = -1; // the exit status, or -1 when a signal ended the run
-    int signal = 0;  // the signal that ended the run, or 0
-    std::string console;
-    std::string errors;
-};
+using RunResult = testing_support::ProcessResult;
+using testing_support::Describe;
+using testing_support::DosPath;
+using testing_support::Filler;
+using testing_support::SystemFolderOf;
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
@@ -40,17 +40,8 @@ fs::path PlaceTool(const fs::path& programFolder);
 RunResult RunTool(const fs::path& programFolder, const fs::path& prefix,
                   const Environment& extra = {}, bool interposed = false);
 
-// "status 0", "status 1", "killed by signal 9": for failure messages.
-std::string Describe(const RunResult& result);
-
 // The log a run writes, from what it printed: every line it printed ends in CR LF there.
 std::string LogFromConsole(const std::string& console);
-
-// The Windows form of a host path in a prefix without dosdevices/: Z: is the host root.
-std::string DosPathOf(const fs::path& hostPath);
-
-// <prefix>/drive_c/windows/system32.
-fs::path SystemFolderOf(const fs::path& prefix);
 
 struct Entry {
     char kind = '?'; // 'f' file, 'd' folder, 'l' symbolic link, '?' anything else
@@ -74,9 +65,6 @@ const Entry* FindIgnoringCase(const Tree& tree, const std::string& name);
 // True for the name of a temporary copy the Linux build writes beside its destination.
 bool IsTemporary(const std::string& name);
 
-// Deterministic filler: `size` bytes that differ with the salt.
-std::string Filler(size_t size, unsigned salt);
-
 // A program folder with the tool, Tarvik.dll and an empty LIB, and a prefix with its system
 // folder, in a fresh temporary folder that goes at the end of the scope.
 class Installation {
@@ -95,6 +83,6 @@ class Installation {
     fs::path system;
 };
 
-} // namespace tool_run
+} // namespace faultinject
 
 #endif

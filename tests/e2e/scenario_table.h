@@ -1,0 +1,20 @@
+// The one scenario table, in groups by behaviour.
+#ifndef DLLINSTALL_E2E_SCENARIO_TABLE_H
+#define DLLINSTALL_E2E_SCENARIO_TABLE_H
+
+#include "scenario.h"
+
+namespace e2e {
+
+const std::vector<Scenario>& AllScenarios();
+std::vector<Scenario> PrimaryLibraryScenarios();
+std::vector<Scenario> LibraryFolderScenarios();
+std::vector<Scenario> VersionScenarios();
+std::vector<Scenario> NameScenarios();
+std::vector<Scenario> RemovalScenarios();
+std::vector<Scenario> HostileScenarios();
+std::vector<Scenario> BitnessScenarios();
+
+} // namespace e2e
+
+#endif
