@@ -8,7 +8,9 @@ const std::vector<Scenario>& AllScenarios() {
         std::vector<Scenario> all;
         for (const auto& group :
              {PrimaryLibraryScenarios(), LibraryFolderScenarios(), VersionScenarios(),
-              NameScenarios(), RemovalScenarios(), HostileScenarios(), BitnessScenarios()})
+              NameScenarios(), RemovalScenarios(), HostileScenarios(), BitnessScenarios(),
+              LinkScenarios(), LimitScenarios(), FaultScenarios(), OddEntryScenarios(),
+              LoadingScenarios()})
             all.insert(all.end(), group.begin(), group.end());
         return all;
     }();

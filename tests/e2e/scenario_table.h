@@ -14,6 +14,11 @@ std::vector<Scenario> NameScenarios();
 std::vector<Scenario> RemovalScenarios();
 std::vector<Scenario> HostileScenarios();
 std::vector<Scenario> BitnessScenarios();
+std::vector<Scenario> LinkScenarios();
+std::vector<Scenario> LimitScenarios();
+std::vector<Scenario> FaultScenarios();
+std::vector<Scenario> OddEntryScenarios();
+std::vector<Scenario> LoadingScenarios();
 
 } // namespace e2e
 

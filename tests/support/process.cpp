@@ -169,16 +169,19 @@ ProcessResult RunUnderWine(const ProcessSpec& spec) {
 }
 
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrides) {
-    std::vector<std::string> env = overrides;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const std::string name = text.substr(0, text.find('=') + 1);
-        bool replaced = false;
-        for (const std::string& override : overrides)
-            replaced = replaced || override.compare(0, name.size(), name) == 0;
-        if (!replaced)
-            env.push_back(text);
-    }
+    std::vector<std::string> env;
+    const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    const auto add = [&](const std::string& entry) {
+        for (const std::string& taken : env)
+            if (nameOf(taken) == nameOf(entry))
+                return;
+        env.push_back(entry);
+    };
+    // The last override of a name wins over earlier ones and over the inherited value.
+    for (auto it = overrides.rbegin(); it != overrides.rend(); ++it)
+        add(*it);
+    for (char** entry = environ; *entry; ++entry)
+        add(*entry);
     return env;
 }
 

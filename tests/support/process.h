@@ -34,7 +34,8 @@ ProcessResult RunProcess(const ProcessSpec& spec);
 // must not be run this way.
 ProcessResult RunUnderWine(const ProcessSpec& spec);
 
-// The current environment with the given NAME=value entries replacing or adding to it.
+// The current environment with the given NAME=value entries replacing or adding to it; of two
+// entries of one name, the later wins.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrides);
 
 // "status 0", "status 1", "killed by signal 9", or why it did not run: for failure messages.

@@ -113,7 +113,8 @@ Layout LayoutOf(const Scenario& scenario, const Stage& stage, const Build& build
     if (length < scenario.programFolderLength)
         name += std::string(scenario.programFolderLength - length, 'p');
     return {stage.work / name, SystemFolderOf(stage, build.systemFolderName),
-            stage.work / scenario.outsideFolderName, SystemFolderOf(stage, kSysWow64)};
+            stage.work / scenario.outsideFolderName, SystemFolderOf(stage, kSysWow64),
+            build.systemFolderName == kSysWow64};
 }
 
 void ClearStage(const Stage& stage) {
@@ -148,7 +149,8 @@ std::string FillIn(std::string text, const Layout& layout) {
     const std::pair<std::string, std::string> marks[] = {
         {kProgramFolderMark, testing_support::DosPath(layout.programFolder) + "\\"},
         {kSystemFolderMark, "C:\\windows\\system32"},
-        {kProgramFolderHostMark, layout.programFolder.string() + "/"}};
+        {kProgramFolderHostMark, layout.programFolder.string() + "/"},
+        {kOutsideFolderHostMark, layout.outsideFolder.string() + "/"}};
     for (const auto& [mark, value] : marks)
         for (size_t at = text.find(mark); at != std::string::npos;
              at = text.find(mark, at + value.size()))

@@ -18,13 +18,16 @@ struct Layout {
     fs::path programFolder;
     fs::path systemFolder;
     fs::path outsideFolder;
-    fs::path wow64Folder; // where a 64-bit prefix keeps the DLLs of 32-bit programs
+    fs::path wow64Folder;      // where a 64-bit prefix keeps the DLLs of 32-bit programs
+    bool thirtyTwoBit = false; // the build run is a 32-bit program
 };
 
 // In expected texts, the program folder's Windows path with its trailing "\".
 inline const std::string kProgramFolderMark = "<pf>";
-// In environment entries, the program folder's host path with its trailing "/".
+// In environment entries and link targets, the program folder's and the outside folder's host
+// paths with their trailing "/".
 inline const std::string kProgramFolderHostMark = "<pf-host>";
+inline const std::string kOutsideFolderHostMark = "<out-host>";
 // In expected texts, the system folder's Windows path.
 inline const std::string kSystemFolderMark = "<sys>";
 
@@ -50,7 +53,15 @@ struct Scenario {
     std::chrono::seconds deadline{60};         // a run still going then has hung and is killed
     std::vector<std::string> environment = {}; // NAME=value entries for its runs, marks filled in
     bool interposed = false; // the fault-injection library is preloaded (Linux build only)
+    // Fills in, when the scenario runs, expectations that depend on the fixtures' bytes.
+    std::function<void(Scenario&)> expectAtRun = {};
 };
+
+// A setup that puts these entries, stated as a Tree states them: a fixture DLL's name,
+// "text:<bytes>", kFolder, or "-> <target>" for a link whose target may hold the host marks.
+// "LIB/a.dll" lies in the program folder, "<sys>/a.dll" in the system folder and "<out>/a.dll"
+// in the outside folder.
+std::function<void(const Layout&)> Given(const Tree& entries);
 
 // Setup steps; each makes the parent folders it needs.
 void PutFixture(const fs::path& file, const std::string& fixture);

@@ -1,6 +1,8 @@
 // The steps that scenarios set up their folders with.
 #include "scenario.h"
 
+#include "runner.h"
+
 #include "test_support.h"
 
 #include <cstring>
@@ -11,6 +13,35 @@
 #include <unistd.h>
 
 namespace e2e {
+
+namespace {
+
+fs::path PlaceOf(const std::string& path, const Layout& layout) {
+    for (const auto& [mark, folder] :
+         {std::pair<std::string, fs::path>{"<sys>/", layout.systemFolder},
+          {"<out>/", layout.outsideFolder}})
+        if (path.rfind(mark, 0) == 0)
+            return folder / path.substr(mark.size());
+    return layout.programFolder / path;
+}
+
+} // namespace
+
+std::function<void(const Layout&)> Given(const Tree& entries) {
+    return [entries](const Layout& layout) {
+        for (const auto& [path, label] : entries) {
+            const fs::path place = PlaceOf(path, layout);
+            if (label == kFolder)
+                PutFolder(place);
+            else if (label.rfind("text:", 0) == 0)
+                PutText(place, label.substr(5));
+            else if (label.rfind("-> ", 0) == 0)
+                PutLink(place, FillIn(label.substr(3), layout));
+            else
+                PutFixture(place, label);
+        }
+    };
+}
 
 void PutFixture(const fs::path& file, const std::string& fixture) {
     testing_support::WriteBytes(file, FixtureBytes(fixture));

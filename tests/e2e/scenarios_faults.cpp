@@ -1,0 +1,92 @@
+// Scenarios with a fault injected into the Linux build's file-system calls: a library folder
+// that cannot be listed, an entry that cannot be read, a primary library whose existence
+// cannot be told. Each fails the run with everything kept for the next one.
+#include "expected_text.h"
+#include "scenario_table.h"
+
+namespace e2e {
+
+namespace {
+
+using namespace expected;
+
+constexpr const char* kInjected = "faults are injected by preloading a library into the Linux "
+                                  "build";
+const char kCannotReadLib[] = "Error: Cannot read the '<pf>LIB'\r\nsource folder.";
+
+Tree UnreadableLibrary() {
+    return {{"LIB", kFolder},
+            {"LIB/a.dll", "v1.0.0.0.dll"},
+            {"LIB/b.dll", "v2.0.0.0.dll"},
+            {"LIB/c.dll", "v3.0.0.0.dll"},
+            {"LIB/sub", kFolder},
+            {"LIB/sub/d.dll", "v1.0.0.0.dll"}};
+}
+
+// `call` fails with `mode` on LIB, at its `at`th call there or, with at 0, at every one.
+Scenario LibraryFolderCannotBeListed(const std::string& call, int at, const std::string& mode) {
+    std::vector<std::string> faults = {"DLLINSTALL_FAULT_CALL=" + call,
+                                       "DLLINSTALL_FAULT_PATH=<pf-host>LIB",
+                                       "DLLINSTALL_FAULT_MODE=" + mode};
+    if (at > 0)
+        faults.push_back("DLLINSTALL_FAULT_AT=" + std::to_string(at));
+    return {.name = "library_folder_unlisted_by_" + call + (at > 0 ? std::to_string(at) : "") +
+                    "_" + mode,
+            .setup = Given(UnreadableLibrary()),
+            .status = 1,
+            .console = {kStart, kCopying, kCannotReadLib},
+            .programFolder = UnreadableLibrary(),
+            .linuxOnly = kInjected,
+            .environment = faults,
+            .interposed = true};
+}
+
+// An entry that cannot be read leaves the listing unfinished: the DLLs before it are installed,
+// and LIB stays with every DLL, the unread one included.
+Scenario LibraryEntryCannotBeRead() {
+    const Tree lib = {{"LIB", kFolder},
+                      {"LIB/a.dll", "v1.0.0.0.dll"},
+                      {"LIB/b.dll", "v2.0.0.0.dll"},
+                      {"LIB/c.dll", "v3.0.0.0.dll"}};
+    return {.name = "library_entry_cannot_be_read",
+            .setup = Given(lib),
+            .status = 1,
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kCannotReadLib},
+            .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
+            .programFolder = lib,
+            .linuxOnly = kInjected,
+            .environment = {"DLLINSTALL_FAULT_CALL=lstat",
+                            "DLLINSTALL_FAULT_PATH=<pf-host>LIB/b.dll",
+                            "DLLINSTALL_FAULT_MODE=EIO"},
+            .interposed = true};
+}
+
+// An existence check of Tarvik.dll that cannot tell is no "absent": the run fails before it
+// touches LIB, and Tarvik.dll stays for the next run.
+Scenario PrimaryLibraryCannotBeChecked() {
+    const Tree program = {
+        {"Tarvik.dll", "v2.0.0.0.dll"}, {"LIB", kFolder}, {"LIB/a.dll", "v1.0.0.0.dll"}};
+    return {
+        .name = "primary_library_cannot_be_checked",
+        .setup = Given(program),
+        .status = 1,
+        .console = {kStart, CopyFailed("Tarvik.dll", "Tarvik.dll")},
+        .programFolder = program,
+        .linuxOnly = kInjected,
+        .environment = {"DLLINSTALL_FAULT_PATH=<pf-host>Tarvik.dll", "DLLINSTALL_FAULT_MODE=EIO"},
+        .interposed = true};
+}
+
+} // namespace
+
+std::vector<Scenario> FaultScenarios() {
+    return {LibraryFolderCannotBeListed("opendir", 0, "EIO"),
+            LibraryFolderCannotBeListed("opendir", 0, "EACCES"),
+            LibraryFolderCannotBeListed("readdir", 1, "EIO"),
+            LibraryFolderCannotBeListed("readdir", 4, "EIO"),
+            LibraryFolderCannotBeListed("readdir", 7, "EIO"),
+            LibraryEntryCannotBeRead(),
+            PrimaryLibraryCannotBeChecked()};
+}
+
+} // namespace e2e
