@@ -1,7 +1,7 @@
 // The Windows builds under Wine, where it matters to users: no DLL planted beside the tool is
 // ever loaded, file names outside the ANSI code page arrive intact, and the 32-bit tool
 // installs into the folder Windows gives 32-bit programs.
-#include "pe_reader.h"
+#include "pe_file.h"
 #include "test_support.h"
 #include "wine_run.h"
 
@@ -16,6 +16,7 @@ namespace release {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::PeFile;
 using testing_support::ReadBytes;
 using testing_support::TempFolder;
 
@@ -243,7 +244,7 @@ TEST_P(PlantingUnderWine, ToolConfinesTheDllSearchBeforeItLoadsAnyDll) {
     const WineResult run = program.Run("", "+relay,+loaddll", trace);
     ASSERT_EQ(run.status, 0) << Describe(run);
     const std::vector<Call> calls =
-        CallsOfTheTool(trace, PeImage(program.Path() / "dllinstall.exe").SizeOfImage());
+        CallsOfTheTool(trace, PeFile(program.Path() / "dllinstall.exe").SizeOfImage());
     ASSERT_FALSE(calls.empty()) << "no calls of the tool found in the relay trace";
     size_t confined = calls.size(), versionLoad = calls.size(), shellFolderLoad = calls.size();
     for (size_t i = calls.size(); i-- > 0;) {
@@ -392,7 +393,7 @@ TEST(ConsoleUnderWine, ShowsUtf8WhileTheToolWritesAndGetsItsCodePageBack) {
         ASSERT_EQ(result.status, 0) << Describe(result);
         EXPECT_FALSE(result.out.empty()) << Describe(result); // a terminal's, in escape codes
         const std::vector<std::string> events = ConsoleCodePageEvents(
-            run.errorFile, PeImage(program.Path() / "dllinstall.exe").SizeOfImage());
+            run.errorFile, PeFile(program.Path() / "dllinstall.exe").SizeOfImage());
         ASSERT_FALSE(events.empty()) << "nothing of the tool's found in the relay trace";
         if (!console) {
             EXPECT_EQ(events, (std::vector<std::string>{"reported 00000000", "write"}));
