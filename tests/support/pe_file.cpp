@@ -78,13 +78,6 @@ void PeFile::ReadHeaders() {
     sectionTable_ = optional_ + GetU16(bytes_, fileHeader_ + 16);
 }
 
-uint64_t PeFile::ImageBase() const {
-    if (!IsPe32Plus())
-        return GetU32(bytes_, optional_ + 28);
-    return GetU32(bytes_, optional_ + 24) | static_cast<uint64_t>(GetU32(bytes_, optional_ + 28))
-                                                << 32;
-}
-
 std::pair<uint32_t, uint32_t> PeFile::Directory(unsigned index) const {
     if (index >= GetU32(bytes_, DirectoryCountField()))
         return {0, 0};

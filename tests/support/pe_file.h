@@ -58,12 +58,10 @@ class PeFile {
     explicit PeFile(const std::filesystem::path& file);
     static PeFile FromBytes(std::string bytes);
 
-    const std::string& Bytes() const { return bytes_; }
     uint16_t Machine() const { return GetU16(bytes_, fileHeader_); }
     bool IsPe32Plus() const { return GetU16(bytes_, optional_) == 0x20B; }
     uint16_t Subsystem() const { return GetU16(bytes_, optional_ + 68); }
     uint16_t DllCharacteristics() const { return GetU16(bytes_, optional_ + 70); }
-    uint64_t ImageBase() const;
     uint32_t SizeOfImage() const { return GetU32(bytes_, optional_ + 56); }
 
     // The RVA and size of a data directory entry; {0, 0} when the header has no such entry.
