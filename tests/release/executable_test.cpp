@@ -1,8 +1,8 @@
 // What both Windows executables carry: only DLLs every Windows has, no version.dll import,
 // the manifest Windows reads at start, and the project's version; and the package they ship in.
-#include "pe_reader.h"
+#include "pe_file.h"
+#include "pe_version.h"
 #include "test_support.h"
-#include "version_resource.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,9 +17,13 @@ namespace release {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ImportedDll;
+using testing_support::kRtManifest;
+using testing_support::kRtVersion;
+using testing_support::ParseVersionResource;
+using testing_support::PeFile;
+using testing_support::VersionResource;
 
-constexpr uint32_t kRtVersion = 16;
-constexpr uint32_t kRtManifest = 24;
 constexpr uint16_t kDynamicBase = 0x0040, kNxCompat = 0x0100, kHighEntropyVa = 0x0020;
 
 struct Executable {
@@ -52,10 +56,10 @@ class ReleaseExecutable : public testing::TestWithParam<Executable> {
         if (path.empty() || !fs::exists(path))
             GTEST_SKIP() << "the " << GetParam().label << " dllinstall.exe was not built (no "
                          << GetParam().toolchain << " toolchain)";
-        image_ = std::make_unique<PeImage>(path);
+        image_ = std::make_unique<PeFile>(fs::path(path));
     }
 
-    std::unique_ptr<PeImage> image_;
+    std::unique_ptr<PeFile> image_;
 };
 
 TEST_P(ReleaseExecutable, IsAConsoleProgramForItsArchitectureWithAslrAndDep) {

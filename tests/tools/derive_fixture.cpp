@@ -3,7 +3,7 @@
 //   derive_fixture SOURCE OUTPUT data-rva|root-length VALUE
 // data-rva is the RVA of the version resource's data entry, root-length the VS_VERSIONINFO's
 // wLength; VALUE is read as C reads a number (0xFFFF).
-#include "pe_layout.h"
+#include "pe_file.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,8 @@
 #include "bytes_read.h"
 #include "image_source.h"
 #include "modules.h"
-#include "pe_layout.h"
+#include "pe_file.h"
+#include "pe_version.h"
 #include "test_support.h"
 #include "version/version.h"
 #include "version_fixtures.h"
@@ -580,17 +581,15 @@ const std::vector<Corruption>& Corruptions() {
          [](std::string& b, L l) { PutU16(b, l.typeDirectory + 12, 0xFFFF); }, ERROR_BAD_FORMAT},
         {"numbered types counted past the directory",
          [](std::string& b, L l) { PutU16(b, l.typeDirectory + 14, 0xFFFF); }, ERROR_BAD_FORMAT},
-        {"no version type", [](std::string& b, L l) { PutU32(b, l.versionTypeEntry, 17); },
+        {"no version type", [](std::string& b, L l) { PutU32(b, l.typeEntry, 17); },
          ERROR_RESOURCE_TYPE_NOT_FOUND},
         {"version type leads outside the directory",
-         [](std::string& b, L l) { PutU32(b, l.versionTypeEntry + 4, 0xFFFFFFF0); },
-         ERROR_BAD_FORMAT},
+         [](std::string& b, L l) { PutU32(b, l.typeEntry + 4, 0xFFFFFFF0); }, ERROR_BAD_FORMAT},
         {"version type leads back to the type directory",
-         [](std::string& b, L l) { PutU32(b, l.versionTypeEntry + 4, 0x80000000); },
-         ERROR_BAD_FORMAT},
+         [](std::string& b, L l) { PutU32(b, l.typeEntry + 4, 0x80000000); }, ERROR_BAD_FORMAT},
         {"version type leads to data, not a directory",
          [](std::string& b, L l) {
-             PutU32(b, l.versionTypeEntry + 4, GetU32(b, l.versionTypeEntry + 4) & 0x7FFFFFFF);
+             PutU32(b, l.typeEntry + 4, GetU32(b, l.typeEntry + 4) & 0x7FFFFFFF);
          },
          ERROR_BAD_FORMAT},
         {"no name under the version type",

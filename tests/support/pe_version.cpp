@@ -1,39 +1,44 @@
-#include "version_resource.h"
+#include "pe_version.h"
 
 #include <stdexcept>
 
-namespace release {
+namespace testing_support {
 
 namespace {
 
 // A node of the version tree: wLength, wValueLength, wType, a UTF-16 key, then its value and
-// its children, each aligned to four bytes.
+// its children, each aligned to four bytes from the start of the tree.
 struct Node {
+    size_t offset = 0; // in the bytes read
     std::string key;
     std::string value; // raw bytes: UTF-16 text when the type is 1, binary otherwise
     std::vector<Node> children;
+};
+
+struct Tree {
+    const std::string& bytes;
+    size_t start; // where the root lies in the bytes
 };
 
 [[noreturn]] void Malformed(const std::string& what) {
     throw std::runtime_error("malformed version resource: " + what);
 }
 
-uint16_t Read16(const std::string& data, size_t offset, size_t end) {
+uint16_t Read16(const std::string& bytes, size_t offset, size_t end) {
     if (offset > end || end - offset < 2)
         Malformed("a read beyond its node");
-    return static_cast<uint16_t>(static_cast<unsigned char>(data[offset]) |
-                                 static_cast<unsigned char>(data[offset + 1]) << 8);
+    return GetU16(bytes, offset);
 }
 
-size_t Align4(size_t offset) {
-    return (offset + 3) & ~size_t{3};
+size_t Align4(const Tree& tree, size_t offset) {
+    return tree.start + ((offset - tree.start + 3) & ~size_t{3});
 }
 
 // UTF-16 text as UTF-8, up to its first terminator.
 std::string Utf8(const std::string& utf16) {
     std::string text;
     for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
-        const unsigned unit = Read16(utf16, i, utf16.size());
+        const unsigned unit = GetU16(utf16, i);
         if (unit == 0)
             break;
         if (unit < 0x80) {
@@ -50,7 +55,8 @@ std::string Utf8(const std::string& utf16) {
     return text;
 }
 
-Node ReadNode(const std::string& data, size_t start, size_t end, int depth) {
+Node ReadNode(const Tree& tree, size_t start, size_t end, int depth) {
+    const std::string& data = tree.bytes;
     if (depth > 4)
         Malformed("nesting deeper than a version resource has");
     const size_t length = Read16(data, start, end), valueLength = Read16(data, start + 2, end);
@@ -59,44 +65,41 @@ Node ReadNode(const std::string& data, size_t start, size_t end, int depth) {
         Malformed("a node longer than its parent or shorter than its header");
     const size_t nodeEnd = start + length;
     Node node;
+    node.offset = start;
     size_t offset = start + 6;
     std::string key;
     for (; Read16(data, offset, nodeEnd) != 0; offset += 2)
         key += data.substr(offset, 2);
     node.key = Utf8(key);
-    offset = Align4(offset + 2);
+    offset = Align4(tree, offset + 2);
     const size_t valueBytes = text ? valueLength * 2 : valueLength;
     if (offset > nodeEnd || valueBytes > nodeEnd - offset)
         Malformed("a value longer than its node");
     node.value = data.substr(offset, valueBytes);
-    for (offset = Align4(offset + valueBytes); offset < nodeEnd;) {
-        node.children.push_back(ReadNode(data, offset, nodeEnd, depth + 1));
-        offset = Align4(offset + Read16(data, offset, nodeEnd));
+    for (offset = Align4(tree, offset + valueBytes); offset < nodeEnd;) {
+        node.children.push_back(ReadNode(tree, offset, nodeEnd, depth + 1));
+        offset = Align4(tree, offset + Read16(data, offset, nodeEnd));
     }
     return node;
 }
 
-uint32_t Word32(const std::string& value, size_t offset) {
-    return Read16(value, offset, value.size()) |
-           static_cast<uint32_t>(Read16(value, offset + 2, value.size())) << 16;
-}
-
 void ReadFixedPart(const Node& root, VersionResource& resource) {
-    if (root.value.size() < 52)
+    const std::string& fixed = root.value;
+    if (fixed.size() < 52)
         Malformed("no fixed part");
-    resource.signature = Word32(root.value, 0);
-    resource.fileVersionMs = Word32(root.value, 8);
-    resource.fileVersionLs = Word32(root.value, 12);
-    resource.productVersionMs = Word32(root.value, 16);
-    resource.productVersionLs = Word32(root.value, 20);
-    resource.fileOs = Word32(root.value, 32);
-    resource.fileType = Word32(root.value, 36);
+    resource.signature = GetU32(fixed, 0);
+    resource.fileVersionMs = GetU32(fixed, 8);
+    resource.fileVersionLs = GetU32(fixed, 12);
+    resource.productVersionMs = GetU32(fixed, 16);
+    resource.productVersionLs = GetU32(fixed, 20);
+    resource.fileOs = GetU32(fixed, 32);
+    resource.fileType = GetU32(fixed, 36);
 }
 
 } // namespace
 
 VersionResource ParseVersionResource(const std::string& data) {
-    const Node root = ReadNode(data, 0, data.size(), 0);
+    const Node root = ReadNode(Tree{data, 0}, 0, data.size(), 0);
     if (root.key != "VS_VERSION_INFO")
         Malformed("the root is not VS_VERSION_INFO");
     VersionResource resource;
@@ -108,11 +111,31 @@ VersionResource ParseVersionResource(const std::string& data) {
                     resource.stringTables[table.key][value.key] = Utf8(value.value);
             } else if (child.key == "VarFileInfo" && table.key == "Translation") {
                 for (size_t i = 0; i + 4 <= table.value.size(); i += 4)
-                    resource.translations.push_back(Word32(table.value, i));
+                    resource.translations.push_back(GetU32(table.value, i));
             }
         }
     }
     return resource;
 }
 
-} // namespace release
+std::vector<size_t> VersionNodePath(const std::string& image, const PeLayout& layout,
+                                    const std::vector<std::string>& keys) {
+    const Node root =
+        ReadNode(Tree{image, layout.data}, layout.data, layout.data + layout.dataSize, 0);
+    std::vector<size_t> path = {root.offset};
+    const Node* node = &root;
+    for (const std::string& key : keys) {
+        const Node* next = nullptr;
+        for (const Node& child : node->children) {
+            if (!next && child.key == key)
+                next = &child;
+        }
+        if (!next)
+            break;
+        path.push_back(next->offset);
+        node = next;
+    }
+    return path;
+}
+
+} // namespace testing_support

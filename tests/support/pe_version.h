@@ -1,14 +1,17 @@
-// The contents of a VS_VERSIONINFO resource: the fixed part and the string and translation
-// values, read with every length checked against its parent.
-#ifndef DLLINSTALL_RELEASE_VERSION_RESOURCE_H
-#define DLLINSTALL_RELEASE_VERSION_RESOURCE_H
+// The version resource of a PE image, VS_VERSIONINFO: its fixed part and its string and
+// translation values, and where its nodes lie in the file, read with every length checked
+// against its parent.
+#ifndef DLLINSTALL_TESTS_PE_VERSION_H
+#define DLLINSTALL_TESTS_PE_VERSION_H
+
+#include "pe_file.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-namespace release {
+namespace testing_support {
 
 struct VersionResource {
     uint32_t signature = 0; // 0xFEEF04BD in a valid fixed part
@@ -23,6 +26,11 @@ struct VersionResource {
 // Throws std::runtime_error when the data is not a well-formed VS_VERSIONINFO.
 VersionResource ParseVersionResource(const std::string& data);
 
-} // namespace release
+// File offsets of the version tree's nodes along a path of keys from the root, the root first;
+// shorter than the path when a key is missing. A malformed tree throws std::runtime_error.
+std::vector<size_t> VersionNodePath(const std::string& image, const PeLayout& layout,
+                                    const std::vector<std::string>& keys);
+
+} // namespace testing_support
 
 #endif
