@@ -4,7 +4,7 @@
 #ifndef DLLINSTALL_FAULTINJECT_INSTALLATION_H
 #define DLLINSTALL_FAULTINJECT_INSTALLATION_H
 
-#include "process.h"
+#include "child_process.h"
 #include "test_support.h"
 
 #include <filesystem>

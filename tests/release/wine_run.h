@@ -3,7 +3,7 @@
 #ifndef DLLINSTALL_RELEASE_WINE_RUN_H
 #define DLLINSTALL_RELEASE_WINE_RUN_H
 
-#include "process.h"
+#include "child_process.h"
 
 #include <filesystem>
 #include <string>

@@ -3,7 +3,7 @@
 #ifndef DLLINSTALL_TESTS_RUNNER_H
 #define DLLINSTALL_TESTS_RUNNER_H
 
-#include "process.h"
+#include "child_process.h"
 #include "scenario.h"
 
 #include <map>

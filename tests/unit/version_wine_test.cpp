@@ -1,6 +1,6 @@
 // The Linux build's version reader against Wine's own version.dll: one small program, built
 // for both, prints the product version of every well-formed fixture, and the lines must match.
-#include "process.h"
+#include "child_process.h"
 #include "test_support.h"
 #include "version_fixtures.h"
 

@@ -1,7 +1,7 @@
 // The suite's one way to start a program: run to its end with its output captured, under a
 // deadline, and Wine's rare silent start failure retried once.
-#ifndef DLLINSTALL_TESTS_PROCESS_H
-#define DLLINSTALL_TESTS_PROCESS_H
+#ifndef DLLINSTALL_TESTS_CHILD_PROCESS_H
+#define DLLINSTALL_TESTS_CHILD_PROCESS_H
 
 #include <chrono>
 #include <filesystem>
