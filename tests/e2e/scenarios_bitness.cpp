@@ -22,10 +22,7 @@ Scenario ThirtyTwoBitDllsGoToSyswow64(bool prefixHasSyswow64) {
     return {.name = prefixHasSyswow64 ? "pe32_dlls_go_to_syswow64"
                                       : "pe32_dlls_go_to_system32_without_syswow64",
             .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "pe32_v1.2.3.4.dll");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "pe32_v1.2.3.4.dll");
-                },
+                Given({{"Tarvik.dll", "pe32_v1.2.3.4.dll"}, {"LIB/a.dll", "pe32_v1.2.3.4.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = prefixHasSyswow64 ? Tree{} : installed,

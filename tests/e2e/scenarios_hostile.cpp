@@ -78,13 +78,10 @@ Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
 // "prod." would otherwise read as its sibling "prod", whose product would be installed.
 Scenario ProgramFolderNameWindowsCannotHold(const std::string& label, const std::string& name) {
     return {.name = "program_folder_named_" + label,
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
-                    PutFixture(l.outsideFolder / "Tarvik.dll", "v3.0.0.0.dll");
-                    PutFixture(l.outsideFolder / "LIB" / "b.dll", "v3.0.0.0.dll");
-                },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
+                            {"LIB/a.dll", "v1.0.0.0.dll"},
+                            {"<out>/Tarvik.dll", "v3.0.0.0.dll"},
+                            {"<out>/LIB/b.dll", "v3.0.0.0.dll"}}),
             .status = 1,
             .console = {kStart, kNoTargetPath},
             .log = std::nullopt,

@@ -13,7 +13,7 @@ using namespace expected;
 Scenario EmptyLibraryFolder() {
     const std::vector<std::string> messages = {kStart, kCopying, kDone};
     return {.name = "empty_library_folder",
-            .setup = [](const Layout& l) { PutFolder(l.programFolder / "LIB"); },
+            .setup = Given({{"LIB", kFolder}}),
             .console = messages,
             .log = LogOf(messages)};
 }
@@ -21,13 +21,12 @@ Scenario EmptyLibraryFolder() {
 Scenario LibraryFolderWithoutDlls() {
     const std::vector<std::string> messages = {kStart, kCopying, kDone};
     return {.name = "library_folder_without_dlls",
-            .setup =
-                [](const Layout& l) {
-                    PutText(l.programFolder / "LIB" / "readme.txt", "read me");
-                    PutFixture(l.programFolder / "LIB" / "a.dl", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "b.dll.txt", "v1.0.0.0.dll");
-                    PutText(l.programFolder / "LIB" / "docs" / "c.txt", "see");
-                },
+            .setup = Given({{"LIB/readme.txt", "text:read me"},
+                            {"LIB/a.dl", "v1.0.0.0.dll"},
+                            {"LIB/b.dll.txt", "v1.0.0.0.dll"},
+                            {"LIB/docs/c.txt", "text:see"},
+                            {"LIB/library.dllx", "v1.0.0.0.dll"},
+                            {"LIB/dll", "v1.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages)};
 }
@@ -35,7 +34,7 @@ Scenario LibraryFolderWithoutDlls() {
 Scenario LibraryFolderIsAFile() {
     const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "library_folder_is_a_file",
-            .setup = [](const Layout& l) { PutText(l.programFolder / "LIB", "not a folder"); },
+            .setup = Given({{"LIB", "text:not a folder"}}),
             .console = messages,
             .log = LogOf(messages),
             .programFolder = {{"LIB", "text:not a folder"}}};
@@ -46,11 +45,7 @@ Scenario SubfolderNamedLikeADll() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
                                                kDone};
     return {.name = "subfolder_named_like_a_dll",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "x.dll" / "y.dll", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v2.0.0.0.dll");
-                },
+            .setup = Given({{"LIB/x.dll/y.dll", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}}};
@@ -66,14 +61,11 @@ Scenario NtfsOrder() {
                                                Copied("LIB\\_x.dll", "_x.dll"),
                                                kDone};
     return {.name = "entries_come_in_ntfs_order",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "b.dll", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "A.dll", "v1.2.3.4.dll");
-                    PutFixture(l.programFolder / "LIB" / "_x.dll", "v1.2.3.5.dll");
-                    PutFixture(l.programFolder / "LIB" / "a1.dll", "v2.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "Z.dll", "v2.5.0.0.dll");
-                },
+            .setup = Given({{"LIB/b.dll", "v1.0.0.0.dll"},
+                            {"LIB/A.dll", "v1.2.3.4.dll"},
+                            {"LIB/_x.dll", "v1.2.3.5.dll"},
+                            {"LIB/a1.dll", "v2.0.0.0.dll"},
+                            {"LIB/Z.dll", "v2.5.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"A.dll", "v1.2.3.4.dll"},
@@ -110,13 +102,11 @@ Scenario ThirdOfFiveCopiesFails() {
 Scenario LibraryFolderInOtherCase() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
                                                kDone};
-    return {
-        .name = "library_folder_in_other_case",
-        .setup =
-            [](const Layout& l) { PutFixture(l.programFolder / "lib" / "a.dll", "v1.0.0.0.dll"); },
-        .console = messages,
-        .log = LogOf(messages),
-        .systemFolder = {{"a.dll", "v1.0.0.0.dll"}}};
+    return {.name = "library_folder_in_other_case",
+            .setup = Given({{"lib/a.dll", "v1.0.0.0.dll"}}),
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{"a.dll", "v1.0.0.0.dll"}}};
 }
 
 // Bytes no fixture has, enough of them that a copy done in pieces must get every piece right.

@@ -13,11 +13,7 @@ Scenario InstalledCopyInOtherCaseIsReplaced() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"),
                                                kDone};
     return {.name = "installed_copy_in_other_case_is_replaced",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "foo.dll", "v2.0.0.0.dll");
-                    PutFixture(l.systemFolder / "FOO.DLL", "v1.0.0.0.dll");
-                },
+            .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v1.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"FOO.DLL", "v2.0.0.0.dll"}}};
@@ -26,11 +22,7 @@ Scenario InstalledCopyInOtherCaseIsReplaced() {
 Scenario NewerInstalledCopyInOtherCaseIsKept() {
     const std::vector<std::string> messages = {kStart, kCopying, kDone};
     return {.name = "newer_installed_copy_in_other_case_is_kept",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "foo.dll", "v2.0.0.0.dll");
-                    PutFixture(l.systemFolder / "FOO.DLL", "v3.0.0.0.dll");
-                },
+            .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v3.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"FOO.DLL", "v3.0.0.0.dll"}}};
@@ -41,11 +33,7 @@ Scenario UpperCaseExtensions() {
                                                Copied("LIB\\mixed.Dll", "mixed.Dll"),
                                                Copied("LIB\\UP.DLL", "UP.DLL"), kDone};
     return {.name = "upper_case_extensions",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "UP.DLL", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "mixed.Dll", "v2.0.0.0.dll");
-                },
+            .setup = Given({{"LIB/UP.DLL", "v1.0.0.0.dll"}, {"LIB/mixed.Dll", "v2.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"UP.DLL", "v1.0.0.0.dll"}, {"mixed.Dll", "v2.0.0.0.dll"}}};
@@ -59,12 +47,9 @@ Scenario NamesWithBlanks() {
                                                Copied("LIB\\two  blanks.dll", "two  blanks.dll"),
                                                kDone};
     return {.name = "names_with_blanks",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "two  blanks.dll", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "my lib.dll", "v2.5.0.0.dll");
-                },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
+                            {"LIB/two  blanks.dll", "v1.0.0.0.dll"},
+                            {"LIB/my lib.dll", "v2.5.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
@@ -78,10 +63,7 @@ Scenario PercentSignsInNames() {
     const std::vector<std::string> messages = {kStart, kCopying,
                                                Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone};
     return {.name = "percent_signs_in_names",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "%s%n%d.dll", "v1.0.0.0.dll");
-                },
+            .setup = Given({{"LIB/%s%n%d.dll", "v1.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"%s%n%d.dll", "v1.0.0.0.dll"}},
@@ -108,13 +90,11 @@ Scenario NonAsciiNames() {
 Scenario NameThatIsOnlyAnExtension() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\.dll", ".dll"),
                                                kDone};
-    return {
-        .name = "name_that_is_only_an_extension",
-        .setup =
-            [](const Layout& l) { PutFixture(l.programFolder / "LIB" / ".dll", "v1.0.0.0.dll"); },
-        .console = messages,
-        .log = LogOf(messages),
-        .systemFolder = {{".dll", "v1.0.0.0.dll"}}};
+    return {.name = "name_that_is_only_an_extension",
+            .setup = Given({{"LIB/.dll", "v1.0.0.0.dll"}}),
+            .console = messages,
+            .log = LogOf(messages),
+            .systemFolder = {{".dll", "v1.0.0.0.dll"}}};
 }
 
 // A name too long for a MAX_PATH path in the system folder cannot be copied there.
@@ -135,11 +115,7 @@ Scenario LongerExtensionIsNoDll() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
                                                kDone};
     return {.name = "longer_extension_is_no_dll",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "LIB" / "x.dllx", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v2.0.0.0.dll");
-                },
+            .setup = Given({{"LIB/x.dllx", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},

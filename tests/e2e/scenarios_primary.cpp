@@ -20,8 +20,7 @@ Scenario PrimaryLibraryMoved() {
     const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
                                                kNoLibraryFolder, kDone};
     return {.name = "primary_library_moved",
-            .setup =
-                [](const Layout& l) { PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll"); },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}}};
@@ -32,8 +31,7 @@ Scenario PrimaryLibraryInOtherCase() {
     const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
                                                kNoLibraryFolder, kDone};
     return {.name = "primary_library_in_other_case",
-            .setup =
-                [](const Layout& l) { PutFixture(l.programFolder / "tarvik.DLL", "v2.0.0.0.dll"); },
+            .setup = Given({{"tarvik.DLL", "v2.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}}};
@@ -44,11 +42,8 @@ Scenario PrimaryLibraryIsALink() {
     const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
                                                kNoLibraryFolder, kDone};
     return {.name = "primary_library_is_a_link",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.outsideFolder / "real.dll", "v2.5.0.0.dll");
-                    PutLink(l.programFolder / "Tarvik.dll", l.outsideFolder / "real.dll");
-                },
+            .setup = Given(
+                {{"<out>/real.dll", "v2.5.0.0.dll"}, {"Tarvik.dll", "-> <out-host>real.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.5.0.0.dll"}},
@@ -61,11 +56,7 @@ Scenario PrimaryLibraryReplacesNewerInstalledCopy() {
     const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
                                                kNoLibraryFolder, kDone};
     return {.name = "primary_library_replaces_newer_installed_copy",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "v1.0.0.0.dll");
-                    PutFixture(l.systemFolder / "Tarvik.dll", "v3.0.0.0.dll");
-                },
+            .setup = Given({{"Tarvik.dll", "v1.0.0.0.dll"}, {"<sys>/Tarvik.dll", "v3.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v1.0.0.0.dll"}}};
@@ -74,11 +65,7 @@ Scenario PrimaryLibraryReplacesNewerInstalledCopy() {
 Scenario SecondRunHasNothingLeftToDo() {
     const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "second_run_has_nothing_left_to_do",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
-                },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}, {"a.dll", "v1.0.0.0.dll"}},
@@ -87,11 +74,7 @@ Scenario SecondRunHasNothingLeftToDo() {
 
 Scenario PrimaryLibraryNameTakenByFolder() {
     return {.name = "primary_library_name_taken_by_folder",
-            .setup =
-                [](const Layout& l) {
-                    PutText(l.programFolder / "Tarvik.dll" / "inner.txt", "inner");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
-                },
+            .setup = Given({{"Tarvik.dll/inner.txt", "text:inner"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
             .status = 1,
             .console = {kStart, CopyFailed("Tarvik.dll", "Tarvik.dll")},
             .log = std::nullopt,
@@ -139,12 +122,9 @@ Scenario InstalledPrimaryLibraryIsALink() {
     const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
                                                kNoLibraryFolder, kDone};
     return {.name = "installed_primary_library_is_a_link",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
-                    PutFixture(l.outsideFolder / "old.dll", "v1.0.0.0.dll");
-                    PutLink(l.systemFolder / "Tarvik.dll", l.outsideFolder / "old.dll");
-                },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
+                            {"<out>/old.dll", "v1.0.0.0.dll"},
+                            {"<sys>/Tarvik.dll", "-> <out-host>old.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}},
@@ -156,19 +136,16 @@ Scenario InstalledPrimaryLibraryIsALink() {
 // tool (here one without the export) must not be loaded.
 Scenario PlantedShellFolderLibraryIsNotLoaded() {
     const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
-    return {
-        .name = "planted_shell_folder_library_is_not_loaded",
-        .setup =
-            [](const Layout& l) { PutFixture(l.programFolder / "SHFolder.dll", "v1.0.0.0.dll"); },
-        .console = messages,
-        .log = LogOf(messages),
-        .programFolder = {{"SHFolder.dll", "v1.0.0.0.dll"}}};
+    return {.name = "planted_shell_folder_library_is_not_loaded",
+            .setup = Given({{"SHFolder.dll", "v1.0.0.0.dll"}}),
+            .console = messages,
+            .log = LogOf(messages),
+            .programFolder = {{"SHFolder.dll", "v1.0.0.0.dll"}}};
 }
 
 Scenario NoSystemFolder() {
     return {.name = "no_system_folder",
-            .setup =
-                [](const Layout& l) { PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll"); },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
             .status = 1,
             .console = {kStart, kNoSystemFolder},
             .log = std::nullopt,
@@ -203,10 +180,7 @@ Scenario OlderLongerLogIsCut() {
 // Nobody is left to tell about a log file that cannot be written: the run has succeeded.
 Scenario LogNameTakenByFolder() {
     return {.name = "log_name_taken_by_folder",
-            .setup =
-                [](const Layout& l) {
-                    PutText(l.programFolder / "InstallLog_DLL.txt" / "keep.txt", "kept");
-                },
+            .setup = Given({{"InstallLog_DLL.txt/keep.txt", "text:kept"}}),
             .console = {kStart, kNoLibraryFolder, kDone},
             .log = std::nullopt,
             .programFolder = {{"InstallLog_DLL.txt", kFolder},
@@ -278,8 +252,7 @@ Scenario ReadOnlyPrimaryLibraryStopsTheNextRun() {
 // succeeded all the same, without a log file.
 Scenario LogFilePathTooLong() {
     return {.name = "log_file_path_too_long",
-            .setup =
-                [](const Layout& l) { PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll"); },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
             .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
             .log = std::nullopt,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}},
@@ -289,8 +262,7 @@ Scenario LogFilePathTooLong() {
 
 Scenario ProgramFolderPathTooLong() {
     return {.name = "program_folder_path_too_long",
-            .setup =
-                [](const Layout& l) { PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll"); },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
             .status = 1,
             .console = {kStart, kNoTargetPath},
             .log = std::nullopt,

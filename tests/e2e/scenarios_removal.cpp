@@ -74,19 +74,20 @@ Scenario LinkToOutsideFolderInLibraryFolder() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
                                                kDone};
     return {.name = "link_to_outside_folder_in_library_folder",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.outsideFolder / "keep.dll", "v1.0.0.0.dll");
-                    PutText(l.outsideFolder / "sub" / "more.txt", "more");
-                    PutLink(l.programFolder / "LIB" / "linked.dll", l.outsideFolder);
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v2.0.0.0.dll");
-                },
+            .setup = Given({{"<out>/keep.dll", "v1.0.0.0.dll"},
+                            {"<out>/sub/more.txt", "text:more"},
+                            {"<out>/sub/deeper/also.dll", "v3.0.0.0.dll"},
+                            {"LIB/linked.dll", "-> <out-host>"},
+                            {"LIB/plain", "-> <out-host>sub"},
+                            {"LIB/a.dll", "v2.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
             .outsideFolder = {{"keep.dll", "v1.0.0.0.dll"},
                               {"sub", kFolder},
-                              {"sub/more.txt", "text:more"}},
+                              {"sub/more.txt", "text:more"},
+                              {"sub/deeper", kFolder},
+                              {"sub/deeper/also.dll", "v3.0.0.0.dll"}},
             .linuxOnly = kLinks};
 }
 
@@ -95,11 +96,8 @@ Scenario LinkToOutsideFileInLibraryFolder() {
     const std::vector<std::string> messages = {kStart, kCopying,
                                                Copied("LIB\\alias.dll", "alias.dll"), kDone};
     return {.name = "link_to_outside_file_in_library_folder",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.outsideFolder / "real.dll", "v3.0.0.0.dll");
-                    PutLink(l.programFolder / "LIB" / "alias.dll", l.outsideFolder / "real.dll");
-                },
+            .setup = Given(
+                {{"<out>/real.dll", "v3.0.0.0.dll"}, {"LIB/alias.dll", "-> <out-host>real.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"alias.dll", "v3.0.0.0.dll"}},
@@ -113,10 +111,7 @@ Scenario DanglingLinkInLibraryFolder() {
                                                kDone};
     return {.name = "dangling_link_in_library_folder",
             .setup =
-                [](const Layout& l) {
-                    PutLink(l.programFolder / "LIB" / "gone.txt", l.outsideFolder / "gone.txt");
-                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
-                },
+                Given({{"LIB/gone.txt", "-> <out-host>gone.txt"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
@@ -128,11 +123,7 @@ Scenario LibraryFolderIsALink() {
     const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
                                                kDone};
     return {.name = "library_folder_is_a_link",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.outsideFolder / "a.dll", "v2.0.0.0.dll");
-                    PutLink(l.programFolder / "LIB", l.outsideFolder);
-                },
+            .setup = Given({{"<out>/a.dll", "v2.0.0.0.dll"}, {"LIB", "-> <out-host>"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},

@@ -42,10 +42,7 @@ Scenario NonPeOfferedCopyIsInstalled() {
                                                kDone};
     return {.name = "non_pe_offered_copy_is_installed",
             .setup =
-                [](const Layout& l) {
-                    PutText(l.programFolder / "LIB" / "foo.dll", "MZ but no more");
-                    PutFixture(l.systemFolder / "foo.dll", "v3.0.0.0.dll");
-                },
+                Given({{"LIB/foo.dll", "text:MZ but no more"}, {"<sys>/foo.dll", "v3.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"foo.dll", "text:MZ but no more"}}};
@@ -61,15 +58,12 @@ Scenario FullInstallation() {
                                                Copied("LIB\\gamma.dll", "gamma.dll"),
                                                kDone};
     return {.name = "full_installation",
-            .setup =
-                [](const Layout& l) {
-                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "alpha.dll", "v2.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "beta.dll", "v1.0.0.0.dll");
-                    PutFixture(l.programFolder / "LIB" / "gamma.dll", "v2.5.0.0.dll");
-                    PutFixture(l.systemFolder / "alpha.dll", "v1.0.0.0.dll");
-                    PutFixture(l.systemFolder / "beta.dll", "v3.0.0.0.dll");
-                },
+            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
+                            {"LIB/alpha.dll", "v2.0.0.0.dll"},
+                            {"LIB/beta.dll", "v1.0.0.0.dll"},
+                            {"LIB/gamma.dll", "v2.5.0.0.dll"},
+                            {"<sys>/alpha.dll", "v1.0.0.0.dll"},
+                            {"<sys>/beta.dll", "v3.0.0.0.dll"}}),
             .console = messages,
             .log = LogOf(messages),
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
