@@ -1,5 +1,6 @@
 // Every scenario of the table on the Linux build alone, and on the Linux build side by side
 // with each Windows build in the suite's Wine prefix, where the two must agree to the byte.
+#include "expected_text.h"
 #include "runner.h"
 #include "scenario_table.h"
 #include "wine_prefix.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 namespace e2e {
+
+using expected::LogOf;
 
 void PrintTo(const Scenario& scenario, std::ostream* os) {
     *os << scenario.name;
@@ -66,7 +69,9 @@ void ExpectOutcome(const Scenario& scenario, const Outcome& outcome, const Build
     }
     EXPECT_EQ(process.err, "");
     if (scenario.log) {
-        EXPECT_EQ(outcome.log, FillIn(*scenario.log, layout)) << "the log file";
+        const std::string log =
+            *scenario.log == kLogOfConsole ? LogOf(scenario.console) : *scenario.log;
+        EXPECT_EQ(outcome.log, FillIn(log, layout)) << "the log file";
     } else {
         EXPECT_EQ(outcome.log, std::nullopt) << "a log file was written";
     }

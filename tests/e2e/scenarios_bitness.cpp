@@ -16,15 +16,14 @@ constexpr const char* kSplitOnlyLinux = "only the Linux build takes each DLL's o
                                         "each Windows build installs into the folder of its own";
 
 Scenario ThirtyTwoBitDllsGoToSyswow64(bool prefixHasSyswow64) {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
-                                               Copied("LIB\\a.dll", "a.dll"), kDone};
     const Tree installed = {{"Tarvik.dll", "pe32_v1.2.3.4.dll"}, {"a.dll", "pe32_v1.2.3.4.dll"}};
     return {.name = prefixHasSyswow64 ? "pe32_dlls_go_to_syswow64"
                                       : "pe32_dlls_go_to_system32_without_syswow64",
             .setup =
                 Given({{"Tarvik.dll", "pe32_v1.2.3.4.dll"}, {"LIB/a.dll", "pe32_v1.2.3.4.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
+                        Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = prefixHasSyswow64 ? Tree{} : installed,
             .linuxOnly = kSplitOnlyLinux,
             .withWow64 = prefixHasSyswow64,
@@ -33,14 +32,6 @@ Scenario ThirtyTwoBitDllsGoToSyswow64(bool prefixHasSyswow64) {
 
 // PE32 files into syswow64; PE32+ files and what is no PE image into system32.
 Scenario MixedLibraryFolderSplitsByBitness() {
-    const std::vector<std::string> messages = {kStart,
-                                               kCopying,
-                                               Copied("LIB\\a32.dll", "a32.dll"),
-                                               Copied("LIB\\b64.dll", "b64.dll"),
-                                               Copied("LIB\\c32.dll", "c32.dll"),
-                                               Copied("LIB\\d64.dll", "d64.dll"),
-                                               Copied("LIB\\text.dll", "text.dll"),
-                                               kDone};
     return {.name = "mixed_library_folder_splits_by_bitness",
             .setup =
                 [](const Layout& l) {
@@ -51,8 +42,11 @@ Scenario MixedLibraryFolderSplitsByBitness() {
                     PutFixture(lib / "d64.dll", "unversioned.dll");
                     PutText(lib / "text.dll", "not a PE image");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a32.dll", "a32.dll"),
+                        Copied("LIB\\b64.dll", "b64.dll"), Copied("LIB\\c32.dll", "c32.dll"),
+                        Copied("LIB\\d64.dll", "d64.dll"), Copied("LIB\\text.dll", "text.dll"),
+                        kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"b64.dll", "v1.0.0.0.dll"},
                              {"d64.dll", "unversioned.dll"},
                              {"text.dll", "text:not a PE image"}},

@@ -45,8 +45,6 @@ std::vector<std::string> NamesWindowsCannotHold() {
 }
 
 Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying,
-                                               Copied("LIB\\good.dll", "good.dll"), kDone};
     Tree program = {{"LIB", kFolder}, {"x.dll", "v2.0.0.0.dll"}, {"readme.txt", "text:keep"}};
     for (const std::string& name : NamesWindowsCannotHold())
         program["LIB/" + name] = "v1.0.0.0.dll";
@@ -66,8 +64,8 @@ Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
                     for (const std::string& folder : FoldersWindowsCannotHold())
                         PutFixture(l.programFolder / "LIB" / folder / "inner.dll", "v3.0.0.0.dll");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\good.dll", "good.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"good.dll", "v1.0.0.0.dll"}},
             .programFolder = program,
             .outsideFolder = {{"notes.txt", "text:outside"}},
@@ -192,7 +190,6 @@ Scenario ModesOfSourcesDoNotSpread() {
 // The log is written beside its name and renamed over it: a link there is replaced, never
 // written through, whether it leads to a file elsewhere or nowhere.
 Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
-    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     Tree outside;
     if (!dangling)
         outside["victim.txt"] = "text:precious";
@@ -203,8 +200,8 @@ Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
                         PutText(l.outsideFolder / "victim.txt", "precious");
                     PutLink(l.programFolder / "InstallLog_DLL.txt", l.outsideFolder / "victim.txt");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .outsideFolder = outside};
 }
 

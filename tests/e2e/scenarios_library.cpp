@@ -11,15 +11,13 @@ namespace {
 using namespace expected;
 
 Scenario EmptyLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying, kDone};
     return {.name = "empty_library_folder",
             .setup = Given({{"LIB", kFolder}}),
-            .console = messages,
-            .log = LogOf(messages)};
+            .console = {kStart, kCopying, kDone},
+            .log = kLogOfConsole};
 }
 
 Scenario LibraryFolderWithoutDlls() {
-    const std::vector<std::string> messages = {kStart, kCopying, kDone};
     return {.name = "library_folder_without_dlls",
             .setup = Given({{"LIB/readme.txt", "text:read me"},
                             {"LIB/a.dl", "v1.0.0.0.dll"},
@@ -27,47 +25,38 @@ Scenario LibraryFolderWithoutDlls() {
                             {"LIB/docs/c.txt", "text:see"},
                             {"LIB/library.dllx", "v1.0.0.0.dll"},
                             {"LIB/dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages)};
+            .console = {kStart, kCopying, kDone},
+            .log = kLogOfConsole};
 }
 
 Scenario LibraryFolderIsAFile() {
-    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "library_folder_is_a_file",
             .setup = Given({{"LIB", "text:not a folder"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .programFolder = {{"LIB", "text:not a folder"}}};
 }
 
 // Only the DLLs right in the library folder are installed; a subfolder goes with the folder.
 Scenario SubfolderNamedLikeADll() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "subfolder_named_like_a_dll",
             .setup = Given({{"LIB/x.dll/y.dll", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}}};
 }
 
 Scenario NtfsOrder() {
-    const std::vector<std::string> messages = {kStart,
-                                               kCopying,
-                                               Copied("LIB\\A.dll", "A.dll"),
-                                               Copied("LIB\\a1.dll", "a1.dll"),
-                                               Copied("LIB\\b.dll", "b.dll"),
-                                               Copied("LIB\\Z.dll", "Z.dll"),
-                                               Copied("LIB\\_x.dll", "_x.dll"),
-                                               kDone};
     return {.name = "entries_come_in_ntfs_order",
             .setup = Given({{"LIB/b.dll", "v1.0.0.0.dll"},
                             {"LIB/A.dll", "v1.2.3.4.dll"},
                             {"LIB/_x.dll", "v1.2.3.5.dll"},
                             {"LIB/a1.dll", "v2.0.0.0.dll"},
                             {"LIB/Z.dll", "v2.5.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\A.dll", "A.dll"),
+                        Copied("LIB\\a1.dll", "a1.dll"), Copied("LIB\\b.dll", "b.dll"),
+                        Copied("LIB\\Z.dll", "Z.dll"), Copied("LIB\\_x.dll", "_x.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"A.dll", "v1.2.3.4.dll"},
                              {"a1.dll", "v2.0.0.0.dll"},
                              {"b.dll", "v1.0.0.0.dll"},
@@ -100,12 +89,10 @@ Scenario ThirdOfFiveCopiesFails() {
 
 // The library folder is found whatever its case, and named as the tool names it.
 Scenario LibraryFolderInOtherCase() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "library_folder_in_other_case",
             .setup = Given({{"lib/a.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v1.0.0.0.dll"}}};
 }
 
@@ -121,15 +108,13 @@ std::string LargeLibraryBytes() {
 }
 
 Scenario LargeDllIsCopiedWhole() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\big.dll", "big.dll"),
-                                               kDone};
     return {.name = "large_dll_is_copied_whole",
             .setup =
                 [](const Layout& l) {
                     PutText(l.programFolder / "LIB" / "big.dll", LargeLibraryBytes());
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\big.dll", "big.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"big.dll", ContentLabel(LargeLibraryBytes())}}};
 }
 

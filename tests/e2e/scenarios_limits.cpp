@@ -108,7 +108,7 @@ Scenario DestinationAtLength(size_t length, const std::string& label, bool newer
         scenario.systemFolder[name] = "v1.0.0.0.dll";
     }
     scenario.console.push_back(kDone);
-    scenario.log = LogOf(scenario.console);
+    scenario.log = kLogOfConsole;
     return scenario;
 }
 
@@ -153,7 +153,7 @@ Scenario ThousandsOfDlls() {
     for (const std::string& name : names)
         scenario.console.push_back(Copied("LIB\\" + name, name));
     scenario.console.push_back(kDone);
-    scenario.log = LogOf(scenario.console);
+    scenario.log = kLogOfConsole;
     return scenario;
 }
 

@@ -27,8 +27,6 @@ Scenario DanglingDllLinkInLibraryFolder() {
 
 // The system folder may be a link to where a distribution keeps the DLLs: the files go there.
 Scenario SystemFolderIsALink() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "system_folder_is_a_link",
             .setup =
                 [](const Layout& l) {
@@ -37,8 +35,8 @@ Scenario SystemFolderIsALink() {
                     PutLink(l.systemFolder, l.outsideFolder / "real_system32");
                     Given({{"LIB/a.dll", "v2.0.0.0.dll"}})(l);
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .outsideFolder = {{"real_system32", kFolder}, {"real_system32/a.dll", "v2.0.0.0.dll"}},
             .linuxOnly = kLinks};
 }

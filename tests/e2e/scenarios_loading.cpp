@@ -19,8 +19,6 @@ fs::path PlantedDll(const std::string& architecture) {
 // "n,b" makes Wine take SHFolder.dll from the program folder first, as Windows does for any DLL
 // that is no KnownDLL; LIB offers a newer copy of an installed DLL, so that version.dll is used.
 Scenario PlantedLibrariesAreNeverLoaded(const std::string& architecture) {
-    const std::vector<std::string> messages = {kStart, kCopying,
-                                               Copied("LIB\\shared.dll", "shared.dll"), kDone};
     return {.name = "planted_" + architecture + "_libraries_are_never_loaded",
             .setup =
                 [architecture](const Layout& l) {
@@ -31,8 +29,8 @@ Scenario PlantedLibrariesAreNeverLoaded(const std::string& architecture) {
                     Given({{"LIB/shared.dll", "v2.0.0.0.dll"},
                            {"<sys>/shared.dll", "v1.0.0.0.dll"}})(l);
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\shared.dll", "shared.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"shared.dll", "v2.0.0.0.dll"}},
             .environment = {"WINEDLLOVERRIDES=shfolder=n,b"},
             .expectAtRun =
@@ -46,14 +44,12 @@ Scenario PlantedLibrariesAreNeverLoaded(const std::string& architecture) {
 // Under C.UTF-8 Wine gives programs the ANSI code page 1252, where a Greek name has no
 // spelling; the manifest's activeCodePage makes the tool's "A" calls UTF-8, and every name fits.
 Scenario NamesOutsideTheAnsiCodePage() {
-    const std::vector<std::string> messages = {kStart, kCopying,
-                                               Copied("LIB\\ünïcode.dll", "ünïcode.dll"),
-                                               Copied("LIB\\Ωμέγα.dll", "Ωμέγα.dll"), kDone};
     return {.name = "names_outside_the_default_ansi_code_page",
             .setup =
                 Given({{"LIB/ünïcode.dll", "v1.0.0.0.dll"}, {"LIB/Ωμέγα.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\ünïcode.dll", "ünïcode.dll"),
+                        Copied("LIB\\Ωμέγα.dll", "Ωμέγα.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"ünïcode.dll", "v1.0.0.0.dll"}, {"Ωμέγα.dll", "v1.0.0.0.dll"}},
             .environment = {"LC_ALL=C.UTF-8"}};
 }

@@ -10,48 +10,39 @@ using namespace expected;
 
 // The installed copy is found whatever its case, and keeps its name when it is replaced.
 Scenario InstalledCopyInOtherCaseIsReplaced() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"),
-                                               kDone};
     return {.name = "installed_copy_in_other_case_is_replaced",
             .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"FOO.DLL", "v2.0.0.0.dll"}}};
 }
 
 Scenario NewerInstalledCopyInOtherCaseIsKept() {
-    const std::vector<std::string> messages = {kStart, kCopying, kDone};
     return {.name = "newer_installed_copy_in_other_case_is_kept",
             .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v3.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"FOO.DLL", "v3.0.0.0.dll"}}};
 }
 
 Scenario UpperCaseExtensions() {
-    const std::vector<std::string> messages = {kStart, kCopying,
-                                               Copied("LIB\\mixed.Dll", "mixed.Dll"),
-                                               Copied("LIB\\UP.DLL", "UP.DLL"), kDone};
     return {.name = "upper_case_extensions",
             .setup = Given({{"LIB/UP.DLL", "v1.0.0.0.dll"}, {"LIB/mixed.Dll", "v2.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\mixed.Dll", "mixed.Dll"),
+                        Copied("LIB\\UP.DLL", "UP.DLL"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"UP.DLL", "v1.0.0.0.dll"}, {"mixed.Dll", "v2.0.0.0.dll"}}};
 }
 
 Scenario NamesWithBlanks() {
-    const std::vector<std::string> messages = {kStart,
-                                               Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kCopying,
-                                               Copied("LIB\\my lib.dll", "my lib.dll"),
-                                               Copied("LIB\\two  blanks.dll", "two  blanks.dll"),
-                                               kDone};
     return {.name = "names_with_blanks",
             .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
                             {"LIB/two  blanks.dll", "v1.0.0.0.dll"},
                             {"LIB/my lib.dll", "v2.5.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
+                        Copied("LIB\\my lib.dll", "my lib.dll"),
+                        Copied("LIB\\two  blanks.dll", "two  blanks.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
                              {"my lib.dll", "v2.5.0.0.dll"},
                              {"two  blanks.dll", "v1.0.0.0.dll"}},
@@ -60,12 +51,10 @@ Scenario NamesWithBlanks() {
 
 // Paths are message arguments, never formats: a "%n" in them must come out as it is.
 Scenario PercentSignsInNames() {
-    const std::vector<std::string> messages = {kStart, kCopying,
-                                               Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone};
     return {.name = "percent_signs_in_names",
             .setup = Given({{"LIB/%s%n%d.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"%s%n%d.dll", "v1.0.0.0.dll"}},
             .programFolderName = "100%s%n prog"};
 }
@@ -73,14 +62,12 @@ Scenario PercentSignsInNames() {
 // Names are UTF-8 on disk and, with UTF-8 as the ANSI code page, in the log file too.
 Scenario NonAsciiNames() {
     const std::string name = "Gr\u00FC\u00DFe.dll";
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\" + name, name),
-                                               kDone};
     return {
         .name = "non_ascii_names",
         .setup =
             [=](const Layout& l) { PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll"); },
-        .console = messages,
-        .log = LogOf(messages),
+        .console = {kStart, kCopying, Copied("LIB\\" + name, name), kDone},
+        .log = kLogOfConsole,
         .systemFolder = {{name, "v1.0.0.0.dll"}},
         .programFolderName = "pr\u00F6gram",
         .needsUtf8 = true};
@@ -88,12 +75,10 @@ Scenario NonAsciiNames() {
 
 // A name that is all extension is a DLL's name all the same.
 Scenario NameThatIsOnlyAnExtension() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\.dll", ".dll"),
-                                               kDone};
     return {.name = "name_that_is_only_an_extension",
             .setup = Given({{"LIB/.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\.dll", ".dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{".dll", "v1.0.0.0.dll"}}};
 }
 
@@ -112,12 +97,10 @@ Scenario NameTooLongForTheSystemFolder() {
 
 // The layer matches "*.dll" against the long name only, as NTFS without 8.3 names does.
 Scenario LongerExtensionIsNoDll() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "longer_extension_is_no_dll",
             .setup = Given({{"LIB/x.dllx", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
             .linuxOnly = "Wine, like Windows on volumes with 8.3 names, also matches *.dll against "
                          "the short name X~1.DLL; the enumeration decides and the tool adds no "

@@ -15,15 +15,13 @@ using namespace expected;
 
 // A DLL of no bytes has no version: it is copied, and an installed one of no bytes is replaced.
 Scenario DllsOfNoBytes() {
-    const std::vector<std::string> messages = {
-        kStart, kCopying, Copied("LIB\\empty.dll", "empty.dll"),
-        Copied("LIB\\was_empty.dll", "was_empty.dll"), kDone};
     return {.name = "dlls_of_no_bytes",
             .setup = Given({{"LIB/empty.dll", "text:"},
                             {"LIB/was_empty.dll", "text:not a PE file"},
                             {"<sys>/was_empty.dll", "text:"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\empty.dll", "empty.dll"),
+                        Copied("LIB\\was_empty.dll", "was_empty.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"empty.dll", "text:"}, {"was_empty.dll", "text:not a PE file"}}};
 }
 
@@ -31,20 +29,16 @@ Scenario DllsOfNoBytes() {
 // whatever order the host lists them in: the first copy names the file, the later ones replace
 // it and keep that name.
 Scenario NamesDifferingOnlyInCase(const std::string& label, std::vector<std::string> created) {
-    const std::vector<std::string> messages = {kStart,
-                                               kCopying,
-                                               Copied("LIB\\DUP.dll", "DUP.dll"),
-                                               Copied("LIB\\Dup.dll", "Dup.dll"),
-                                               Copied("LIB\\dup.dll", "dup.dll"),
-                                               kDone};
     return {.name = "names_differing_only_in_case_made_" + label,
             .setup =
                 [created](const Layout& l) {
                     for (const std::string& name : created)
                         PutText(l.programFolder / "LIB" / name, name);
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\DUP.dll", "DUP.dll"),
+                        Copied("LIB\\Dup.dll", "Dup.dll"), Copied("LIB\\dup.dll", "dup.dll"),
+                        kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"DUP.dll", "text:dup.dll"}},
             .linuxOnly = "Wine 8 lists a host folder's names in the host's order"};
 }
@@ -92,7 +86,7 @@ Scenario VersionResourcesThatLie() {
     for (const std::string& name : names)
         scenario.console.push_back(Copied("LIB\\" + name, name));
     scenario.console.push_back(kDone);
-    scenario.log = LogOf(scenario.console);
+    scenario.log = kLogOfConsole;
     return scenario;
 }
 

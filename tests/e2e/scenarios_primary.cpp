@@ -9,43 +9,36 @@ namespace {
 using namespace expected;
 
 Scenario OnlyTheExecutable() {
-    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "only_the_executable",
             .setup = [](const Layout&) {},
-            .console = messages,
-            .log = LogOf(messages)};
+            .console = {kStart, kNoLibraryFolder, kDone},
+            .log = kLogOfConsole};
 }
 
 Scenario PrimaryLibraryMoved() {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kNoLibraryFolder, kDone};
     return {.name = "primary_library_moved",
             .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}}};
 }
 
 // The primary library is found whatever its case; installed, it takes the name it ships under.
 Scenario PrimaryLibraryInOtherCase() {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kNoLibraryFolder, kDone};
     return {.name = "primary_library_in_other_case",
             .setup = Given({{"tarvik.DLL", "v2.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}}};
 }
 
 // A primary library that is a link installs the bytes it points to; only the link goes.
 Scenario PrimaryLibraryIsALink() {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kNoLibraryFolder, kDone};
     return {.name = "primary_library_is_a_link",
             .setup = Given(
                 {{"<out>/real.dll", "v2.5.0.0.dll"}, {"Tarvik.dll", "-> <out-host>real.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.5.0.0.dll"}},
             .outsideFolder = {{"real.dll", "v2.5.0.0.dll"}},
             .linuxOnly = kLinks};
@@ -53,21 +46,18 @@ Scenario PrimaryLibraryIsALink() {
 
 // The primary library has no version guard: the product's own copy always wins.
 Scenario PrimaryLibraryReplacesNewerInstalledCopy() {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kNoLibraryFolder, kDone};
     return {.name = "primary_library_replaces_newer_installed_copy",
             .setup = Given({{"Tarvik.dll", "v1.0.0.0.dll"}, {"<sys>/Tarvik.dll", "v3.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v1.0.0.0.dll"}}};
 }
 
 Scenario SecondRunHasNothingLeftToDo() {
-    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "second_run_has_nothing_left_to_do",
             .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}, {"a.dll", "v1.0.0.0.dll"}},
             .runs = 2};
 }
@@ -119,14 +109,12 @@ Scenario ReadOnlyInstalledPrimaryLibrary() {
 
 // The copy replaces the link itself and never writes into the file it points to.
 Scenario InstalledPrimaryLibraryIsALink() {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kNoLibraryFolder, kDone};
     return {.name = "installed_primary_library_is_a_link",
             .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
                             {"<out>/old.dll", "v1.0.0.0.dll"},
                             {"<sys>/Tarvik.dll", "-> <out-host>old.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}},
             .outsideFolder = {{"old.dll", "v1.0.0.0.dll"}},
             .linuxOnly = "symbolic links: Wine 8 writes through a link at the destination"};
@@ -135,11 +123,10 @@ Scenario InstalledPrimaryLibraryIsALink() {
 // The shell library comes from the system folder only: a DLL of that name planted beside the
 // tool (here one without the export) must not be loaded.
 Scenario PlantedShellFolderLibraryIsNotLoaded() {
-    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "planted_shell_folder_library_is_not_loaded",
             .setup = Given({{"SHFolder.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .programFolder = {{"SHFolder.dll", "v1.0.0.0.dll"}}};
 }
 
@@ -166,15 +153,14 @@ Scenario NoSystemFolderKeepsOlderLog() {
 }
 
 Scenario OlderLongerLogIsCut() {
-    const std::vector<std::string> messages = {kStart, kNoLibraryFolder, kDone};
     return {.name = "older_longer_log_is_cut",
             .setup =
                 [](const Layout& l) {
                     PutText(l.programFolder / "InstallLog_DLL.txt",
                             std::string(3000, 'x') + "\r\n");
                 },
-            .console = messages,
-            .log = LogOf(messages)};
+            .console = {kStart, kNoLibraryFolder, kDone},
+            .log = kLogOfConsole};
 }
 
 // Nobody is left to tell about a log file that cannot be written: the run has succeeded.
@@ -215,16 +201,14 @@ Scenario ReadOnlyOlderLogStays() {
 
 // The copy takes the read-only attribute along, and the source cannot be deleted after it.
 Scenario ReadOnlyPrimaryLibraryStaysBehind() {
-    const std::vector<std::string> messages = {kStart, Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kNoLibraryFolder, kDone};
     return {.name = "read_only_primary_library_stays_behind",
             .setup =
                 [](const Layout& l) {
                     PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
                     MakeReadOnly(l.programFolder / "Tarvik.dll");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}},
             .programFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}}};
 }

@@ -10,8 +10,6 @@ using namespace expected;
 
 // What cannot be deleted stays with the folders that hold it; everything else goes.
 Scenario ReadOnlyFileDeepInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               Copied("LIB\\z.dll", "z.dll"), kDone};
     return {.name = "read_only_file_deep_in_library_folder",
             .setup =
                 [](const Layout& l) {
@@ -24,8 +22,9 @@ Scenario ReadOnlyFileDeepInLibraryFolder() {
                     PutText(lib / "more" / "b.txt", "b");
                     PutFixture(lib / "z.dll", "v2.0.0.0.dll");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
+                        Copied("LIB\\z.dll", "z.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v1.0.0.0.dll"}, {"z.dll", "v2.0.0.0.dll"}},
             .programFolder = {{"LIB", kFolder},
                               {"LIB/docs", kFolder},
@@ -36,8 +35,6 @@ Scenario ReadOnlyFileDeepInLibraryFolder() {
 // A folder without any write permission is read-only, and Windows keeps a read-only folder as
 // it keeps a read-only file: the folder stays, emptied, with the folders that hold it.
 Scenario ReadOnlyFolderInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "read_only_folder_in_library_folder",
             .setup =
                 [](const Layout& l) {
@@ -45,8 +42,8 @@ Scenario ReadOnlyFolderInLibraryFolder() {
                     PutText(l.programFolder / "LIB" / "docs" / "notes.txt", "notes");
                     MakeReadOnly(l.programFolder / "LIB" / "docs");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
             .programFolder = {{"LIB", kFolder}, {"LIB/docs", kFolder}},
             .linuxOnly = "Wine 8 removes a folder without write permission, which Windows refuses "
@@ -55,24 +52,20 @@ Scenario ReadOnlyFolderInLibraryFolder() {
 
 // A read-only DLL is installed read-only, as the copy takes its attributes, and stays behind.
 Scenario ReadOnlyDllInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\ro.dll", "ro.dll"),
-                                               kDone};
     return {.name = "read_only_dll_in_library_folder",
             .setup =
                 [](const Layout& l) {
                     PutFixture(l.programFolder / "LIB" / "ro.dll", "v1.0.0.0.dll");
                     MakeReadOnly(l.programFolder / "LIB" / "ro.dll");
                 },
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\ro.dll", "ro.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"ro.dll", "v1.0.0.0.dll" + kReadOnly}},
             .programFolder = {{"LIB", kFolder}, {"LIB/ro.dll", "v1.0.0.0.dll" + kReadOnly}}};
 }
 
 // A link to a folder elsewhere is removed as a link; what it points to is not the product's.
 Scenario LinkToOutsideFolderInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "link_to_outside_folder_in_library_folder",
             .setup = Given({{"<out>/keep.dll", "v1.0.0.0.dll"},
                             {"<out>/sub/more.txt", "text:more"},
@@ -80,8 +73,8 @@ Scenario LinkToOutsideFolderInLibraryFolder() {
                             {"LIB/linked.dll", "-> <out-host>"},
                             {"LIB/plain", "-> <out-host>sub"},
                             {"LIB/a.dll", "v2.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
             .outsideFolder = {{"keep.dll", "v1.0.0.0.dll"},
                               {"sub", kFolder},
@@ -93,13 +86,11 @@ Scenario LinkToOutsideFolderInLibraryFolder() {
 
 // A link to a DLL elsewhere installs the DLL's bytes; the link goes, the DLL stays.
 Scenario LinkToOutsideFileInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying,
-                                               Copied("LIB\\alias.dll", "alias.dll"), kDone};
     return {.name = "link_to_outside_file_in_library_folder",
             .setup = Given(
                 {{"<out>/real.dll", "v3.0.0.0.dll"}, {"LIB/alias.dll", "-> <out-host>real.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\alias.dll", "alias.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"alias.dll", "v3.0.0.0.dll"}},
             .outsideFolder = {{"real.dll", "v3.0.0.0.dll"}},
             .linuxOnly = kLinks};
@@ -107,25 +98,21 @@ Scenario LinkToOutsideFileInLibraryFolder() {
 
 // A link whose target is gone is still an entry of the folder, and goes with it.
 Scenario DanglingLinkInLibraryFolder() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "dangling_link_in_library_folder",
             .setup =
                 Given({{"LIB/gone.txt", "-> <out-host>gone.txt"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
             .linuxOnly = kLinks};
 }
 
 // A library folder that is itself a link is installed from, and loses only the link.
 Scenario LibraryFolderIsALink() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
-                                               kDone};
     return {.name = "library_folder_is_a_link",
             .setup = Given({{"<out>/a.dll", "v2.0.0.0.dll"}, {"LIB", "-> <out-host>"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
             .outsideFolder = {{"a.dll", "v2.0.0.0.dll"}},
             .linuxOnly = kLinks};

@@ -22,7 +22,7 @@ Scenario InstalledCopyKept(const std::string& scenarioName, const std::string& o
                            const std::string& installed) {
     Scenario scenario = OfferOverInstalled(scenarioName, "foo.dll", offered, installed);
     scenario.console = {kStart, kCopying, kDone};
-    scenario.log = LogOf(scenario.console);
+    scenario.log = kLogOfConsole;
     scenario.systemFolder = {{"foo.dll", installed}};
     return scenario;
 }
@@ -31,32 +31,24 @@ Scenario InstalledCopyReplaced(const std::string& scenarioName, const std::strin
                                const std::string& installed) {
     Scenario scenario = OfferOverInstalled(scenarioName, "foo.dll", offered, installed);
     scenario.console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone};
-    scenario.log = LogOf(scenario.console);
+    scenario.log = kLogOfConsole;
     scenario.systemFolder = {{"foo.dll", offered}};
     return scenario;
 }
 
 // A file that is no PE image at all has no version, and so is installed.
 Scenario NonPeOfferedCopyIsInstalled() {
-    const std::vector<std::string> messages = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"),
-                                               kDone};
     return {.name = "non_pe_offered_copy_is_installed",
             .setup =
                 Given({{"LIB/foo.dll", "text:MZ but no more"}, {"<sys>/foo.dll", "v3.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"foo.dll", "text:MZ but no more"}}};
 }
 
 // A whole product: the primary library, one DLL replacing an older copy, one kept
 // behind a newer copy, one new.
 Scenario FullInstallation() {
-    const std::vector<std::string> messages = {kStart,
-                                               Copied("Tarvik.dll", "Tarvik.dll"),
-                                               kCopying,
-                                               Copied("LIB\\alpha.dll", "alpha.dll"),
-                                               Copied("LIB\\gamma.dll", "gamma.dll"),
-                                               kDone};
     return {.name = "full_installation",
             .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
                             {"LIB/alpha.dll", "v2.0.0.0.dll"},
@@ -64,8 +56,10 @@ Scenario FullInstallation() {
                             {"LIB/gamma.dll", "v2.5.0.0.dll"},
                             {"<sys>/alpha.dll", "v1.0.0.0.dll"},
                             {"<sys>/beta.dll", "v3.0.0.0.dll"}}),
-            .console = messages,
-            .log = LogOf(messages),
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
+                        Copied("LIB\\alpha.dll", "alpha.dll"),
+                        Copied("LIB\\gamma.dll", "gamma.dll"), kDone},
+            .log = kLogOfConsole,
             .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
                              {"alpha.dll", "v2.0.0.0.dll"},
                              {"beta.dll", "v3.0.0.0.dll"},
