@@ -5,8 +5,6 @@
 #include "scenario_table.h"
 #include "test_support.h"
 
-#include <algorithm>
-
 namespace e2e {
 
 namespace {
@@ -43,11 +41,6 @@ Scenario NamesDifferingOnlyInCase(const std::string& label, std::vector<std::str
             .linuxOnly = "Wine 8 lists a host folder's names in the host's order"};
 }
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), ::toupper);
-    return text;
-}
-
 // The variants of a fixture's version resource that lie about a size, each offered new, over an
 // installed v1.0.0.0 copy, and as v2.0.0.0 over an installed variant: all are copied.
 Scenario VersionResourcesThatLie() {
@@ -55,39 +48,33 @@ Scenario VersionResourcesThatLie() {
     for (const std::string& variant : LyingVersionNames())
         for (const char* use : {"new_", "over_", "under_"})
             names.push_back(use + variant + ".dll");
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
-    Scenario scenario = {
-        .name = "version_resources_that_lie",
-        .setup =
-            [](const Layout& l) {
-                const fs::path lib = l.programFolder / "LIB";
-                for (const auto& [name, bytes] : LyingVersions(FixtureBytes("v2.0.0.0.dll"))) {
-                    PutText(lib / ("new_" + name + ".dll"), bytes);
-                    PutText(lib / ("over_" + name + ".dll"), bytes);
-                    PutFixture(l.systemFolder / ("over_" + name + ".dll"), "v1.0.0.0.dll");
-                }
-                for (const auto& [name, bytes] : LyingVersions(FixtureBytes("v1.0.0.0.dll"))) {
-                    PutFixture(lib / ("under_" + name + ".dll"), "v2.0.0.0.dll");
-                    PutText(l.systemFolder / ("under_" + name + ".dll"), bytes);
-                }
-            },
-        .console = {kStart, kCopying},
-        .linuxOnly = "the Windows build reads versions through Wine's version.dll, which faults on "
-                     "some of these resources",
-        .expectAtRun =
-            [](Scenario& s) {
-                for (const auto& [name, bytes] : LyingVersions(FixtureBytes("v2.0.0.0.dll"))) {
-                    s.systemFolder["new_" + name + ".dll"] = ContentLabel(bytes);
-                    s.systemFolder["over_" + name + ".dll"] = ContentLabel(bytes);
-                    s.systemFolder["under_" + name + ".dll"] = "v2.0.0.0.dll";
-                }
-            }};
-    for (const std::string& name : names)
-        scenario.console.push_back(Copied("LIB\\" + name, name));
-    scenario.console.push_back(kDone);
-    scenario.log = kLogOfConsole;
-    return scenario;
+    return {.name = "version_resources_that_lie",
+            .setup =
+                [](const Layout& l) {
+                    const fs::path lib = l.programFolder / "LIB";
+                    for (const auto& [name, bytes] : LyingVersions(FixtureBytes("v2.0.0.0.dll"))) {
+                        PutText(lib / ("new_" + name + ".dll"), bytes);
+                        PutText(lib / ("over_" + name + ".dll"), bytes);
+                        PutFixture(l.systemFolder / ("over_" + name + ".dll"), "v1.0.0.0.dll");
+                    }
+                    for (const auto& [name, bytes] : LyingVersions(FixtureBytes("v1.0.0.0.dll"))) {
+                        PutFixture(lib / ("under_" + name + ".dll"), "v2.0.0.0.dll");
+                        PutText(l.systemFolder / ("under_" + name + ".dll"), bytes);
+                    }
+                },
+            .console = ConsoleCopyingInNtfsOrder(names),
+            .log = kLogOfConsole,
+            .linuxOnly =
+                "the Windows build reads versions through Wine's version.dll, which faults on "
+                "some of these resources",
+            .expectAtRun =
+                [](Scenario& s) {
+                    for (const auto& [name, bytes] : LyingVersions(FixtureBytes("v2.0.0.0.dll"))) {
+                        s.systemFolder["new_" + name + ".dll"] = ContentLabel(bytes);
+                        s.systemFolder["over_" + name + ".dll"] = ContentLabel(bytes);
+                        s.systemFolder["under_" + name + ".dll"] = "v2.0.0.0.dll";
+                    }
+                }};
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "test_support.h"
 #include "wine_run.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -117,6 +118,12 @@ std::vector<std::string> Markers(const fs::path& folder) {
     return loaded;
 }
 
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 std::string DescribeRun(const WineResult& run) {
     return "exit status " + std::to_string(run.status) + (run.retried ? " (run twice)" : "") +
            "\n" + run.failure + "\n--- stdout\n" + run.out + "--- stderr\n" + run.err;
@@ -140,18 +147,25 @@ class PlantingUnderWine : public testing::TestWithParam<Arch> {
     }
 };
 
-// Wine prefers its built-in DLLs; "n,b" makes it take a DLL from the program folder first, as
-// Windows does for any DLL that is not a KnownDLL. A program that loads SHFolder.dll by its
-// bare name gets a planted copy then, so the scenarios "planted_*_libraries_are_never_loaded",
-// which run the tool with the same override, could see a planted load.
+// The probe in a folder of its own beside a planted copy of the DLL, with Wine told to prefer
+// that copy ("n,b"), as Windows does for any DLL that is not a KnownDLL.
+WineRun ProbeBesidePlanted(const TempFolder& folder, const Arch& arch, const std::string& dll) {
+    fs::copy_file(Helper(arch, "probe.exe"), folder / "probe.exe");
+    fs::copy_file(Helper(arch, "planted.dll"), folder / (dll + ".dll"));
+    WineRun probe(folder / "probe.exe", {}, folder.path());
+    probe.overrides = Lowered(dll) + "=n,b";
+    return probe;
+}
+
+// A program that loads SHFolder.dll by its bare name gets a planted copy then, so the scenarios
+// "planted_*_libraries_are_never_loaded", which run the tool with the same override, could see
+// a planted load.
 TEST_P(PlantingUnderWine, ShellFolderDllLoadedByBareNameIsThePlantedCopy) {
-    TempFolder control("dllinstall-release-control");
-    fs::copy_file(Helper(GetParam(), "probe.exe"), control / "probe.exe");
-    fs::copy_file(Helper(GetParam(), "planted.dll"), control / "SHFolder.dll");
-    WineRun loadByName(control / "probe.exe", {"shfolder"}, control.path());
-    loadByName.overrides = "shfolder=n,b";
-    const WineResult loose = RunUnderWine(loadByName);
-    EXPECT_EQ(Markers(control.path()), std::vector<std::string>{"SHFolder.dll.loaded"})
+    TempFolder folder("dllinstall-release-control");
+    WineRun byName = ProbeBesidePlanted(folder, GetParam(), "SHFolder");
+    byName.arguments = {"shfolder"};
+    const WineResult loose = RunUnderWine(byName);
+    EXPECT_EQ(Markers(folder.path()), std::vector<std::string>{"SHFolder.dll.loaded"})
         << DescribeRun(loose);
 }
 
@@ -160,10 +174,8 @@ TEST_P(PlantingUnderWine, ShellFolderDllLoadedByBareNameIsThePlantedCopy) {
 // tool's run-time load of version.dll does on Windows.
 TEST_P(PlantingUnderWine, VersionDllLoadedAtRunTimeComesFromTheSystemFolder) {
     TempFolder folder("dllinstall-release-version");
-    fs::copy_file(Helper(GetParam(), "probe.exe"), folder / "probe.exe");
-    fs::copy_file(Helper(GetParam(), "planted.dll"), folder / "version.dll");
-    WineRun byName(folder / "probe.exe", {"version-by-name"}, folder.path());
-    byName.overrides = "version=n,b";
+    WineRun byName = ProbeBesidePlanted(folder, GetParam(), "version");
+    byName.arguments = {"version-by-name"};
     const WineResult loose = RunUnderWine(byName);
     ASSERT_EQ(Markers(folder.path()), std::vector<std::string>{"version.dll.loaded"})
         << "a program that loads version.dll by its bare name should get the planted copy "

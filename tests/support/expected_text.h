@@ -3,6 +3,7 @@
 #ifndef DLLINSTALL_E2E_EXPECTED_TEXT_H
 #define DLLINSTALL_E2E_EXPECTED_TEXT_H
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,24 @@ inline std::string LogOf(const std::vector<std::string>& messages) {
     for (const std::string& message : messages)
         log += message + "\r\n";
     return log;
+}
+
+// The console of a run without a primary library that copies these names from LIB, in the
+// order NTFS lists them: by their upper-case forms, so that "ma" < "MB" < "m_" there while
+// bytes say "MB" < "m_" < "ma".
+inline std::vector<std::string> ConsoleCopyingInNtfsOrder(std::vector<std::string> names) {
+    const auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+        return text;
+    };
+    std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        return upper(a) < upper(b);
+    });
+    std::vector<std::string> messages = {kStart, kCopying};
+    for (const std::string& name : names)
+        messages.push_back(Copied("LIB\\" + name, name));
+    messages.push_back(kDone);
+    return messages;
 }
 
 // A log file left by an earlier run.
