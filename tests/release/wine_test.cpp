@@ -147,26 +147,26 @@ class PlantingUnderWine : public testing::TestWithParam<Arch> {
     }
 };
 
-// The probe in a folder of its own beside a planted copy of the DLL, with Wine told to prefer
-// that copy ("n,b"), as Windows does for any DLL that is not a KnownDLL.
-WineRun ProbeBesidePlanted(const TempFolder& folder, const Arch& arch, const std::string& dll) {
+// Runs the probe in a folder of its own beside a planted copy of the DLL, with Wine told to
+// prefer that copy ("n,b") as Windows does for any DLL that is no KnownDLL, and the probe's
+// argument making it load the DLL by its bare name: the planted copy must be loaded, or a test
+// could not see a planted load at all. Returns the run, ready to be made again.
+WineRun ExpectPlantedCopyLoadedByName(const TempFolder& folder, const Arch& arch,
+                                      const std::string& dll, const std::string& argument) {
     fs::copy_file(Helper(arch, "probe.exe"), folder / "probe.exe");
     fs::copy_file(Helper(arch, "planted.dll"), folder / (dll + ".dll"));
-    WineRun probe(folder / "probe.exe", {}, folder.path());
+    WineRun probe(folder / "probe.exe", {argument}, folder.path());
     probe.overrides = Lowered(dll) + "=n,b";
+    const WineResult run = RunUnderWine(probe);
+    EXPECT_EQ(Markers(folder.path()), std::vector<std::string>{dll + ".dll.loaded"})
+        << DescribeRun(run);
     return probe;
 }
 
-// A program that loads SHFolder.dll by its bare name gets a planted copy then, so the scenarios
-// "planted_*_libraries_are_never_loaded", which run the tool with the same override, could see
-// a planted load.
+// The scenarios "planted_*_libraries_are_never_loaded" run the tool with the same override.
 TEST_P(PlantingUnderWine, ShellFolderDllLoadedByBareNameIsThePlantedCopy) {
     TempFolder folder("dllinstall-release-control");
-    WineRun byName = ProbeBesidePlanted(folder, GetParam(), "SHFolder");
-    byName.arguments = {"shfolder"};
-    const WineResult loose = RunUnderWine(byName);
-    EXPECT_EQ(Markers(folder.path()), std::vector<std::string>{"SHFolder.dll.loaded"})
-        << DescribeRun(loose);
+    ExpectPlantedCopyLoadedByName(folder, GetParam(), "SHFolder", "shfolder");
 }
 
 // Wine's own user32.dll imports version.dll, so under Wine a planted copy reaches every program
@@ -174,13 +174,10 @@ TEST_P(PlantingUnderWine, ShellFolderDllLoadedByBareNameIsThePlantedCopy) {
 // tool's run-time load of version.dll does on Windows.
 TEST_P(PlantingUnderWine, VersionDllLoadedAtRunTimeComesFromTheSystemFolder) {
     TempFolder folder("dllinstall-release-version");
-    WineRun byName = ProbeBesidePlanted(folder, GetParam(), "version");
-    byName.arguments = {"version-by-name"};
-    const WineResult loose = RunUnderWine(byName);
-    ASSERT_EQ(Markers(folder.path()), std::vector<std::string>{"version.dll.loaded"})
-        << "a program that loads version.dll by its bare name should get the planted copy "
-           "here, or this test could not see a planted load at all\n"
-        << DescribeRun(loose);
+    const WineRun byName =
+        ExpectPlantedCopyLoadedByName(folder, GetParam(), "version", "version-by-name");
+    if (HasFailure())
+        return;
     fs::remove(folder / "version.dll.loaded");
 
     WineRun asTheToolDoes = byName;
