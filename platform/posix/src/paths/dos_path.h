@@ -45,9 +45,6 @@ bool OpenRegularHostFile(const std::string& hostPath, struct stat& st, UniqueFd&
 // when no drive holds it, or when a name below the drive's root is not one Windows can hold.
 std::string DosPathFromHost(const std::string& hostPath);
 
-// The host folder of the prefix: $WINEPREFIX, or $HOME/.wine.
-std::string WinePrefix();
-
 } // namespace posix
 
 #endif

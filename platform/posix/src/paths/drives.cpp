@@ -1,5 +1,4 @@
 #include "paths/drives.h"
-#include "paths/dos_path.h"
 
 #include <cstdlib>
 #include <dirent.h>

@@ -12,6 +12,9 @@ struct Drive {
     std::string root; // host folder, no trailing '/' (empty for the host root)
 };
 
+// The host folder of the prefix: $WINEPREFIX, or $HOME/.wine.
+std::string WinePrefix();
+
 // The drives of the current prefix, read again whenever $WINEPREFIX changes.
 const std::vector<Drive>& PrefixDrives();
 

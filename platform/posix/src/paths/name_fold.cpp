@@ -7,7 +7,7 @@ namespace posix {
 namespace {
 
 // Reads one UTF-8 sequence at s[i]; returns its code point or 0xDC00 + byte when malformed.
-char32_t DecodeOne(std::string_view s, size_t& i) {
+char32_t DecodeUtf8CodePoint(std::string_view s, size_t& i) {
     const auto lead = static_cast<unsigned char>(s[i]);
     const size_t extra = lead < 0x80           ? 0
                          : (lead >> 5) == 0x06 ? 1
@@ -111,7 +111,7 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
-        const char32_t cp = DecodeOne(utf8, i);
+        const char32_t cp = DecodeUtf8CodePoint(utf8, i);
         if (cp >= 0x10000) {
             out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
@@ -125,7 +125,7 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
 bool IsWellFormedUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         // A valid sequence never decodes to a surrogate: only a malformed one does.
-        const char32_t cp = DecodeOne(text, i);
+        const char32_t cp = DecodeUtf8CodePoint(text, i);
         if (cp >= 0xD800 && cp <= 0xDFFF)
             return false;
     }
@@ -140,7 +140,7 @@ bool FoldedUnits::Next(char16_t& unit) {
     }
     if (next_ >= text_.size())
         return false;
-    const char32_t cp = DecodeOne(text_, next_);
+    const char32_t cp = DecodeUtf8CodePoint(text_, next_);
     if (cp >= 0x10000) {
         unit = UpcaseUnit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
         pendingLow_ = UpcaseUnit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));

@@ -13,6 +13,9 @@
 
 namespace posix {
 
+// Where Wine keeps the system folder of a 64-bit prefix.
+constexpr const char* kSystemFolder = "C:\\windows\\system32";
+
 constexpr uint16_t kMachineI386 = 0x14C;
 
 // Notes the file the program has in hand under a name: one that a find delivered outside the

@@ -3,6 +3,7 @@
 #include "common/last_error.h"
 #include "paths/dos_path.h"
 #include "paths/name_fold.h"
+#include "paths/system_view.h"
 
 #include <cstring>
 #include <iterator>

@@ -7,9 +7,6 @@
 
 namespace posix {
 
-// Where Wine keeps the system folder of a 64-bit prefix.
-constexpr const char* kSystemFolder = "C:\\windows\\system32";
-
 HMODULE ExecutableModule();
 bool IsShellFolderModule(HMODULE module);
 

@@ -3,7 +3,7 @@
 // the mutex of a killed owner to the next waiter.
 #include "common/handles.h"
 #include "common/last_error.h"
-#include "paths/dos_path.h"
+#include "paths/drives.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,7 @@
 // The process's own facts: its module, command line, system folder and COM.
 #include "common/last_error.h"
 #include "paths/dos_path.h"
+#include "paths/system_view.h"
 #include "process/modules.h"
 
 #include <climits>

@@ -14,7 +14,7 @@ bool IsLowSurrogate(char16_t unit) {
 }
 
 // Reads the code point at text[i] and steps past it.
-char32_t DecodeOne(std::u16string_view text, size_t& i) {
+char32_t DecodeUtf16CodePoint(std::u16string_view text, size_t& i) {
     const char16_t unit = text[i++];
     if (IsHighSurrogate(unit) && i < text.size() && IsLowSurrogate(text[i]))
         return 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i++]} - 0xDC00);
@@ -47,7 +47,7 @@ std::string Utf8FromUtf16(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();)
-        AppendUtf8(DecodeOne(text, i), out);
+        AppendUtf8(DecodeUtf16CodePoint(text, i), out);
     return out;
 }
 
