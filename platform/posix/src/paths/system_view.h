@@ -2,8 +2,6 @@
 // program its syswow64 folder under the name system32, and that is where a 32-bit DLL must go
 // to be loaded. The Linux build has no bitness of its own, so it takes, name by name, that of
 // the DLL it is handling: the file it has in hand under that name.
-//
-// State: a few entries for the one thread that makes the file calls, as the tool does.
 #ifndef DLLINSTALL_POSIX_SYSTEM_VIEW_H
 #define DLLINSTALL_POSIX_SYSTEM_VIEW_H
 
