@@ -61,33 +61,9 @@ bool CopyByReadWrite(int from, int to) {
     }
 }
 
-// Whether a reflink from that device into that folder was refused before: most file systems
-// cannot share blocks, and asking again for every file would cost a call each time.
-bool& ReflinkRefused(dev_t fromDevice, const std::string& intoFolder) {
-    static dev_t s_device = 0;
-    static std::string s_folder;
-    static bool s_refused = false;
-    if (s_device != fromDevice || s_folder != intoFolder) {
-        s_device = fromDevice;
-        s_folder = intoFolder;
-        s_refused = false;
-    }
-    return s_refused;
-}
-
-bool TryReflink(int from, dev_t fromDevice, int to, const std::string& intoFolder) {
-    bool& refused = ReflinkRefused(fromDevice, intoFolder);
-    if (refused)
-        return false;
-    if (ioctl(to, FICLONE, from) == 0)
-        return true;
-    refused = errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV || errno == EINVAL;
-    return false;
-}
-
 // The kernel copies: a reflink where the file system shares blocks, else copy_file_range.
-bool CopyContent(int from, dev_t fromDevice, int to, const std::string& intoFolder) {
-    if (TryReflink(from, fromDevice, to, intoFolder))
+bool CopyContent(int from, int to) {
+    if (ioctl(to, FICLONE, from) == 0)
         return TRUE;
     for (bool first = true;; first = false) {
         const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
@@ -124,22 +100,14 @@ std::string FolderOf(const std::string& path) {
 }
 
 // Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
-// refuse that without privileges, and then the descriptor's /proc name serves, which costs a
-// walk through /proc every time.
+// refuse that without privileges, and then the descriptor's /proc name serves.
 int LinkAnonymous(int fd, const std::string& path) {
-    static bool s_descriptorRefused = false;
-    if (!s_descriptorRefused) {
-        if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
-            return 0;
-        if (errno != ENOENT && errno != EPERM)
-            return -1;
-    }
+    if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    if (errno != ENOENT && errno != EPERM)
+        return -1;
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
-    const int result =
-        linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
-    if (result == 0)
-        s_descriptorRefused = true;
-    return result;
+    return linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 // Gives the finished anonymous file a fresh name beside the destination; a link never
@@ -173,8 +141,8 @@ bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dst
     if (to.get() < 0)
         return posix::FailFromErrno();
     bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();
-    ok = ok && CopyContent(from, srcStat.st_dev, to.get(), folder) &&
-         CopyMetadata(to.get(), srcStat) && FlushData(to.get());
+    ok =
+        ok && CopyContent(from, to.get()) && CopyMetadata(to.get(), srcStat) && FlushData(to.get());
     bool named = !anonymous;
     if (ok && anonymous)
         named = ok = NameTemporary(to.get(), folder, tempPath);

@@ -207,28 +207,12 @@ bool MatchFolded(const std::u16string& name, const std::u16string& mask) {
     return m == mask.size();
 }
 
-// Folds into a buffer that keeps its storage, since a listing folds every name of a folder.
-void FoldInto(std::string_view utf8, std::u16string& out) {
-    out.clear();
-    FoldedUnits units(utf8);
-    for (char16_t unit = 0; units.Next(unit);)
-        out.push_back(unit);
-}
-
 } // namespace
 
 bool MatchesWildcard(std::string_view name, std::string_view mask) {
     if (mask == "*.*" || mask == "*")
         return true;
-    // A listing matches every name against one mask: it is folded once, not once per name.
-    thread_local std::string lastMask;
-    thread_local std::u16string foldedMask, foldedName;
-    if (foldedMask.empty() || mask != lastMask) {
-        lastMask.assign(mask);
-        FoldInto(mask, foldedMask);
-    }
-    FoldInto(name, foldedName);
-    return MatchFolded(foldedName, foldedMask);
+    return MatchFolded(FoldName(name), FoldName(mask));
 }
 
 } // namespace posix
