@@ -38,9 +38,6 @@ bool ResolvePath(LPCSTR dosPath, HostPath& out);
 // the open file's fstat.
 bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd);
 
-// The same for a host path: opens it for reading when it is a regular file (links followed).
-bool OpenRegularHostFile(const std::string& hostPath, struct stat& st, UniqueFd& fd);
-
 // The Windows form of an absolute host path: the drive whose root holds it most closely. Empty
 // when no drive holds it, or when a name below the drive's root is not one Windows can hold.
 std::string DosPathFromHost(const std::string& hostPath);

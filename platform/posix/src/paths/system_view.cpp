@@ -1,6 +1,6 @@
 #include "paths/system_view.h"
 #include "common/unique_fd.h"
-#include "paths/dos_path.h"
+#include "files/regular_file.h"
 #include "paths/name_fold.h"
 #include "version/image_source.h"
 #include "version/pe_image.h"
