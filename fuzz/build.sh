@@ -13,8 +13,8 @@ flags=(-std=c++20 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-saniti
 mkdir -p "$out/objects"
 objects=()
 # An object is made again when its source or any header of the layer is newer.
-newest_header=$(ls -t "$root"/platform/posix/include/*.h "$root"/platform/posix/src/*.h | head -n 1)
-for source in "$root"/platform/posix/src/*.cpp; do
+newest_header=$(ls -t "$root"/platform/posix/include/*.h "$root"/platform/posix/src/*/*.h | head -n 1)
+for source in "$root"/platform/posix/src/*/*.cpp; do
     object=$out/objects/$(basename "$source" .cpp).o
     if [ ! "$object" -nt "$source" ] || [ ! "$object" -nt "$newest_header" ]; then
         "$cxx" "${flags[@]}" -c "$source" -o "$object"

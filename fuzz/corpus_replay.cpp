@@ -1,8 +1,8 @@
 // Replays the fuzz corpus: every file once through the fuzz target, in place of libFuzzer's
 // own main(), and once more as a file on disk, which must read as it reads from memory.
-#include "image_source.h"
-#include "version_block.h"
-#include "version_resource.h"
+#include "version/image_source.h"
+#include "version/version_block.h"
+#include "version/version_resource.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,10 +2,10 @@
 // the same entry point as GetFileVersionInfoA; any other input is a bare VS_VERSIONINFO tree,
 // put into a block unchecked, so that VerQueryValueA meets trees no reader check has seen.
 // Every answer must lie inside the block.
-#include "image_source.h"
-#include "version_block.h"
-#include "version_resource.h"
-#include "version_tree.h"
+#include "version/image_source.h"
+#include "version/version_block.h"
+#include "version/version_resource.h"
+#include "version/version_tree.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // of the tool's path services over the Win32 API are in tests/conformance.
 #include "conformance.h"
 #include "fs/folders.h"
-#include "modules.h"
+#include "process/modules.h"
 
 #include <shlobj.h>
 

@@ -1,7 +1,7 @@
 // The POSIX layer's file calls where they go beyond the Win32 API: the host's permission bits
 // and the layer's own module count. The cases of the Win32 API itself are in tests/conformance.
 #include "conformance.h"
-#include "modules.h"
+#include "process/modules.h"
 
 #include <cstring>
 #include <sys/socket.h>

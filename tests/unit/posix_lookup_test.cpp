@@ -1,6 +1,6 @@
 // Case-insensitive lookups stay true to the folder as it is now, whoever changed it since it
 // was last read; relative paths need a current folder on a drive.
-#include "dos_path.h"
+#include "paths/dos_path.h"
 #include "test_support.h"
 
 #include <dirent.h>

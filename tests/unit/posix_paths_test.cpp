@@ -1,8 +1,8 @@
 // The POSIX layer's model of a Wine prefix: drives, case-insensitive names, NTFS order and
 // the one errno table.
-#include "dos_path.h"
-#include "last_error.h"
-#include "name_fold.h"
+#include "common/last_error.h"
+#include "paths/dos_path.h"
+#include "paths/name_fold.h"
 #include "test_support.h"
 
 #include <algorithm>

@@ -1,11 +1,11 @@
 // The version reader of the Linux build: GetProductVersion over real fixture DLLs, the three
 // version calls answering as Windows answers, and DLLs corrupted one field at a time.
 #include "bytes_read.h"
-#include "image_source.h"
-#include "modules.h"
 #include "pe_file.h"
 #include "pe_version.h"
+#include "process/modules.h"
 #include "test_support.h"
+#include "version/image_source.h"
 #include "version/version.h"
 #include "version_fixtures.h"
 

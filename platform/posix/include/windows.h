@@ -2,6 +2,11 @@
 //
 // Types, constants and signatures follow the Windows SDK so that the code above this layer
 // compiles unchanged against the real <windows.h>. Only what the upper layers call is here.
+//
+// Threads: the tool makes every call from its one thread, and the layer is not thread-safe. Its
+// process-wide state (handles, module references, the command line, the prefix's drives, the
+// name index, the files in hand, the version tree read last, the temporaries' sequence and the
+// folders already cleared of them) is unguarded; only the last error is per thread, as on Windows.
 #ifndef DLLINSTALL_POSIX_WINDOWS_H
 #define DLLINSTALL_POSIX_WINDOWS_H
 

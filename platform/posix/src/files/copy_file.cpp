@@ -1,0 +1,181 @@
+// CopyFileA: the destination is either left as it was or replaced whole, never written in
+// place and never through a link; the new file's data is on stable storage before its name.
+#include "common/last_error.h"
+#include "common/unique_fd.h"
+#include "files/file_info.h"
+#include "files/temporaries.h"
+#include "paths/dos_path.h"
+#include "paths/system_view.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using posix::Fail;
+using posix::NextTemporaryPath;
+using posix::UniqueFd;
+
+bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BOOL failIfExists) {
+    if (!dst.exists)
+        return TRUE;
+    if (failIfExists)
+        return Fail(ERROR_FILE_EXISTS);
+    // Only a link needs a second look, at what it points to.
+    struct stat target = dst.st;
+    if (!S_ISLNK(dst.st.st_mode) || stat(dst.path.c_str(), &target) == 0) {
+        if (S_ISDIR(target.st_mode))
+            return Fail(ERROR_ACCESS_DENIED);
+        // Copying a file onto itself would empty it; Windows refuses, the file being open.
+        if (target.st_dev == srcStat.st_dev && target.st_ino == srcStat.st_ino)
+            return Fail(ERROR_SHARING_VIOLATION);
+    }
+    if (!S_ISLNK(dst.st.st_mode) && posix::IsReadOnlyMode(dst.st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+bool CopyByReadWrite(int from, int to) {
+    static constexpr size_t kChunk = size_t{256} * 1024;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        const ssize_t got = read(from, buffer.get(), kChunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return posix::FailFromErrno();
+        if (got == 0)
+            return TRUE;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = write(to, buffer.get() + done, got - done);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return put < 0 ? posix::FailFromErrno() : Fail(ERROR_DISK_FULL);
+            done += put;
+        }
+    }
+}
+
+// The kernel copies: a reflink where the file system shares blocks, else copy_file_range.
+bool CopyContent(int from, int to) {
+    if (ioctl(to, FICLONE, from) == 0)
+        return TRUE;
+    for (bool first = true;; first = false) {
+        const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n > 0)
+            continue;
+        if (n == 0)
+            return TRUE;
+        if (errno == EINTR)
+            continue;
+        const bool unsupported = errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                                 errno == EOPNOTSUPP || errno == EBADF;
+        if (first && unsupported)
+            return CopyByReadWrite(from, to);
+        return posix::FailFromErrno();
+    }
+}
+
+// The copy carries the read-only attribute and nothing else of the source's mode: what Wine
+// gives under umask 022, owned by whoever runs the tool. A setuid, executable or world-writable
+// source must never become such a system file.
+mode_t CopyMode(const struct stat& srcStat) {
+    return posix::IsReadOnlyMode(srcStat.st_mode) ? 0444 : 0644;
+}
+
+bool CopyMetadata(int to, const struct stat& srcStat) {
+    const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
+    if (fchmod(to, CopyMode(srcStat)) != 0 || futimens(to, times) != 0)
+        return posix::FailFromErrno();
+    return TRUE;
+}
+
+std::string FolderOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
+
+// Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
+// refuse that without privileges, and then the descriptor's /proc name serves.
+int LinkAnonymous(int fd, const std::string& path) {
+    if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    if (errno != ENOENT && errno != EPERM)
+        return -1;
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+// Gives the finished anonymous file a fresh name beside the destination; a link never
+// replaces an existing name.
+bool NameTemporary(int fd, const std::string& folder, std::string& tempPath) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = NextTemporaryPath(folder);
+        if (LinkAnonymous(fd, tempPath) == 0)
+            return TRUE;
+        if (errno != EEXIST)
+            break;
+    }
+    return posix::FailFromErrno();
+}
+
+bool FlushData(int fd) {
+    return fsync(fd) == 0 ? TRUE : posix::FailFromErrno();
+}
+
+// Writes the whole copy into a file of this run, which has no name until it is complete and
+// stays locked until it is renamed, and flushes it: renamed over the destination, it survives
+// a power cut whole.
+bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath, UniqueFd& to,
+                    std::string& tempPath) {
+    const std::string folder = FolderOf(dstPath);
+    posix::RemoveLeftoverTemporaries(folder);
+    to.reset(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    const bool anonymous = to.get() >= 0;
+    if (!anonymous)
+        to.reset(posix::CreateNamedTemporary(folder, tempPath));
+    if (to.get() < 0)
+        return posix::FailFromErrno();
+    bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();
+    ok =
+        ok && CopyContent(from, to.get()) && CopyMetadata(to.get(), srcStat) && FlushData(to.get());
+    bool named = !anonymous;
+    if (ok && anonymous)
+        named = ok = NameTemporary(to.get(), folder, tempPath);
+    if (!ok && named) {
+        const DWORD error = GetLastError();
+        unlink(tempPath.c_str());
+        SetLastError(error);
+    }
+    return ok;
+}
+
+} // namespace
+
+BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+    posix::HostPath src, dst;
+    UniqueFd from;
+    // Only a regular file is copied: a folder, FIFO, socket or device fails at once.
+    if (!posix::OpenExisting(lpExistingFileName, src, from))
+        return FALSE;
+    const struct stat& srcStat = src.st; // the open file's
+    // The source is the DLL in hand for its destination's name: a 32-bit one goes to syswow64.
+    const std::string_view newName = lpNewFileName ? lpNewFileName : "";
+    posix::NoteFileInHand(newName.substr(newName.find_last_of("\\/") + 1), src.path);
+    if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
+        return FALSE;
+    UniqueFd to; // holds the temporary's lock until it has become the destination
+    std::string tempPath;
+    if (!WriteTemporary(from.get(), srcStat, dst.path, to, tempPath))
+        return FALSE;
+    if (rename(tempPath.c_str(), dst.path.c_str()) != 0) {
+        const DWORD error = posix::Win32ErrorFromErrno(errno);
+        unlink(tempPath.c_str());
+        return Fail(error);
+    }
+    return TRUE;
+}
