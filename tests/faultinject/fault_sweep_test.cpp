@@ -7,6 +7,7 @@
 // mode, DLLINSTALL_SWEEP_AT=k and DLLINSTALL_SWEEP_MODE=mode narrow it down to one point,
 // DLLINSTALL_SWEEP_JOBS=n sets the number of workers (2), and DLLINSTALL_SWEEP_TRACE=file keeps
 // the clean run's numbered list of calls.
+#include "expected_text.h"
 #include "installation.h"
 #include "sweep_scene.h"
 #include "test_support.h"
@@ -24,6 +25,8 @@
 #include <thread>
 
 namespace {
+
+namespace expected = e2e::expected;
 
 using namespace faultinject;
 
@@ -215,6 +218,12 @@ std::vector<std::string> Messages(const std::string& console) {
     return messages;
 }
 
+// The expected text with the program folder filled in.
+std::string FilledIn(std::string text, const std::string& programFolder) {
+    const std::string mark = "<pf>";
+    return text.replace(text.find(mark), mark.size(), programFolder);
+}
+
 // The name of the DLL a "Copy from '<LIB>\<name>'" message is about, or "" for other messages.
 std::string LibraryCopied(const std::string& message, const std::string& libCopy) {
     if (message.rfind(libCopy, 0) != 0)
@@ -224,11 +233,12 @@ std::string LibraryCopied(const std::string& message, const std::string& libCopy
 
 // What the next run prints: the clean run's messages for what is left to do, in the same order.
 std::string ExpectedNextConsole(const Baseline& base, const Tree& program) {
-    const std::string lib = DosPath(base.scene.program() / "LIB");
-    const std::string libCopy = "Copy from '" + lib + "\\";
     const std::string cleanFolder = DosPath(base.clean.program);
     const std::string folder = DosPath(base.scene.program());
-    std::string expected;
+    // "Copy from '<LIB>\", the head of every message about a DLL of LIB.
+    const std::string copiedFromLib = FilledIn(expected::Copied("LIB\\", ""), folder + "\\");
+    const std::string libCopy = copiedFromLib.substr(0, copiedFromLib.find("'\r\n"));
+    std::string next;
     for (std::string message : Messages(base.clean.run.out)) {
         // The workers' scenes lie in folders of their own.
         for (size_t at = 0; (at = message.find(cleanFolder, at)) != std::string::npos;
@@ -240,13 +250,12 @@ std::string ExpectedNextConsole(const Baseline& base, const Tree& program) {
             kept = program.count("Tarvik.dll") ? message : "";
         else if (!copied.empty())
             kept = program.count("LIB/" + copied) ? message : "";
-        else if (message == "Copying required DLLs to the system folder..." &&
-                 !program.count("LIB"))
-            kept = "Error: The '" + lib + "'\r\nsource folder isn't exist.";
+        else if (message == expected::kCopying && !program.count("LIB"))
+            kept = FilledIn(expected::kNoLibraryFolder, folder + "\\");
         if (!kept.empty())
-            expected += kept + "\n";
+            next += kept + "\n";
     }
-    return expected;
+    return next;
 }
 
 // One more run without faults finishes the job exactly as a clean run does, saying so.

@@ -28,10 +28,8 @@ TEST_F(PrefixTest, WithoutDosDevicesDriveCIsDriveCAndZIsTheHostRoot) {
 }
 
 TEST_F(PrefixTest, DosDevicesLinksDecideTheDrivesAndTheClosestRootWins) {
-    fs::create_directories(prefix / "dosdevices");
+    MakePrefix(prefix, {.driveLinks = true});
     fs::create_directories(root / "data" / "inner");
-    fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
-    fs::create_directory_symlink("/", prefix / "dosdevices" / "z:");
     fs::create_directory_symlink(root / "data", prefix / "dosdevices" / "d:");
     ScopedPrefix again(prefix); // the drive table is read again for a changed prefix
     EXPECT_EQ(posix::DosPathFromHost((root / "data" / "inner").string()), "D:\\inner");
