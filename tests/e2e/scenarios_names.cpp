@@ -8,57 +8,6 @@ namespace {
 
 using namespace expected;
 
-// The installed copy is found whatever its case, and keeps its name when it is replaced.
-Scenario InstalledCopyInOtherCaseIsReplaced() {
-    return {.name = "installed_copy_in_other_case_is_replaced",
-            .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v1.0.0.0.dll"}}),
-            .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"FOO.DLL", "v2.0.0.0.dll"}}};
-}
-
-Scenario NewerInstalledCopyInOtherCaseIsKept() {
-    return {.name = "newer_installed_copy_in_other_case_is_kept",
-            .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v3.0.0.0.dll"}}),
-            .console = {kStart, kCopying, kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"FOO.DLL", "v3.0.0.0.dll"}}};
-}
-
-Scenario UpperCaseExtensions() {
-    return {.name = "upper_case_extensions",
-            .setup = Given({{"LIB/UP.DLL", "v1.0.0.0.dll"}, {"LIB/mixed.Dll", "v2.0.0.0.dll"}}),
-            .console = {kStart, kCopying, Copied("LIB\\mixed.Dll", "mixed.Dll"),
-                        Copied("LIB\\UP.DLL", "UP.DLL"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"UP.DLL", "v1.0.0.0.dll"}, {"mixed.Dll", "v2.0.0.0.dll"}}};
-}
-
-Scenario NamesWithBlanks() {
-    return {.name = "names_with_blanks",
-            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
-                            {"LIB/two  blanks.dll", "v1.0.0.0.dll"},
-                            {"LIB/my lib.dll", "v2.5.0.0.dll"}}),
-            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
-                        Copied("LIB\\my lib.dll", "my lib.dll"),
-                        Copied("LIB\\two  blanks.dll", "two  blanks.dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
-                             {"my lib.dll", "v2.5.0.0.dll"},
-                             {"two  blanks.dll", "v1.0.0.0.dll"}},
-            .programFolderName = "Program Files/Tarvik App"};
-}
-
-// Paths are message arguments, never formats: a "%n" in them must come out as it is.
-Scenario PercentSignsInNames() {
-    return {.name = "percent_signs_in_names",
-            .setup = Given({{"LIB/%s%n%d.dll", "v1.0.0.0.dll"}}),
-            .console = {kStart, kCopying, Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"%s%n%d.dll", "v1.0.0.0.dll"}},
-            .programFolderName = "100%s%n prog"};
-}
-
 // Names are UTF-8 on disk and, with UTF-8 as the ANSI code page, in the log file too.
 Scenario NonAsciiNames() {
     const std::string name = "Gr\u00FC\u00DFe.dll";
@@ -71,15 +20,6 @@ Scenario NonAsciiNames() {
         .systemFolder = {{name, "v1.0.0.0.dll"}},
         .programFolderName = "pr\u00F6gram",
         .needsUtf8 = true};
-}
-
-// A name that is all extension is a DLL's name all the same.
-Scenario NameThatIsOnlyAnExtension() {
-    return {.name = "name_that_is_only_an_extension",
-            .setup = Given({{"LIB/.dll", "v1.0.0.0.dll"}}),
-            .console = {kStart, kCopying, Copied("LIB\\.dll", ".dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{".dll", "v1.0.0.0.dll"}}};
 }
 
 // A name too long for a MAX_PATH path in the system folder cannot be copied there.
@@ -95,30 +35,64 @@ Scenario NameTooLongForTheSystemFolder() {
         .programFolder = {{"LIB", kFolder}, {"LIB/" + name, "v1.0.0.0.dll"}}};
 }
 
-// The layer matches "*.dll" against the long name only, as NTFS without 8.3 names does.
-Scenario LongerExtensionIsNoDll() {
-    return {.name = "longer_extension_is_no_dll",
-            .setup = Given({{"LIB/x.dllx", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
-            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
-            .linuxOnly = "Wine, like Windows on volumes with 8.3 names, also matches *.dll against "
-                         "the short name X~1.DLL; the enumeration decides and the tool adds no "
-                         "filter of its own"};
-}
-
 } // namespace
 
 std::vector<Scenario> NameScenarios() {
-    return {InstalledCopyInOtherCaseIsReplaced(),
-            NewerInstalledCopyInOtherCaseIsKept(),
-            UpperCaseExtensions(),
-            NamesWithBlanks(),
-            PercentSignsInNames(),
-            NonAsciiNames(),
-            LongerExtensionIsNoDll(),
-            NameThatIsOnlyAnExtension(),
-            NameTooLongForTheSystemFolder()};
+    return {
+        // The installed copy is found whatever its case, and keeps its name when it is replaced.
+        {.name = "installed_copy_in_other_case_is_replaced",
+         .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v1.0.0.0.dll"}}),
+         .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"FOO.DLL", "v2.0.0.0.dll"}}},
+        {.name = "newer_installed_copy_in_other_case_is_kept",
+         .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v3.0.0.0.dll"}}),
+         .console = {kStart, kCopying, kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"FOO.DLL", "v3.0.0.0.dll"}}},
+        {.name = "upper_case_extensions",
+         .setup = Given({{"LIB/UP.DLL", "v1.0.0.0.dll"}, {"LIB/mixed.Dll", "v2.0.0.0.dll"}}),
+         .console = {kStart, kCopying, Copied("LIB\\mixed.Dll", "mixed.Dll"),
+                     Copied("LIB\\UP.DLL", "UP.DLL"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"UP.DLL", "v1.0.0.0.dll"}, {"mixed.Dll", "v2.0.0.0.dll"}}},
+        {.name = "names_with_blanks",
+         .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
+                         {"LIB/two  blanks.dll", "v1.0.0.0.dll"},
+                         {"LIB/my lib.dll", "v2.5.0.0.dll"}}),
+         .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
+                     Copied("LIB\\my lib.dll", "my lib.dll"),
+                     Copied("LIB\\two  blanks.dll", "two  blanks.dll"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
+                          {"my lib.dll", "v2.5.0.0.dll"},
+                          {"two  blanks.dll", "v1.0.0.0.dll"}},
+         .programFolderName = "Program Files/Tarvik App"},
+        // Paths are message arguments, never formats: a "%n" in them must come out as it is.
+        {.name = "percent_signs_in_names",
+         .setup = Given({{"LIB/%s%n%d.dll", "v1.0.0.0.dll"}}),
+         .console = {kStart, kCopying, Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"%s%n%d.dll", "v1.0.0.0.dll"}},
+         .programFolderName = "100%s%n prog"},
+        NonAsciiNames(),
+        // The layer matches "*.dll" against the long name only, as NTFS without 8.3 names does.
+        {.name = "longer_extension_is_no_dll",
+         .setup = Given({{"LIB/x.dllx", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
+         .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
+         .linuxOnly = "Wine, like Windows on volumes with 8.3 names, also matches *.dll against "
+                      "the short name X~1.DLL; the enumeration decides and the tool adds no "
+                      "filter of its own"},
+        // A name that is all extension is a DLL's name all the same.
+        {.name = "name_that_is_only_an_extension",
+         .setup = Given({{"LIB/.dll", "v1.0.0.0.dll"}}),
+         .console = {kStart, kCopying, Copied("LIB\\.dll", ".dll"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{".dll", "v1.0.0.0.dll"}}},
+        NameTooLongForTheSystemFolder(),
+    };
 }
 
 } // namespace e2e

@@ -36,36 +36,6 @@ Scenario InstalledCopyReplaced(const std::string& scenarioName, const std::strin
     return scenario;
 }
 
-// A file that is no PE image at all has no version, and so is installed.
-Scenario NonPeOfferedCopyIsInstalled() {
-    return {.name = "non_pe_offered_copy_is_installed",
-            .setup =
-                Given({{"LIB/foo.dll", "text:MZ but no more"}, {"<sys>/foo.dll", "v3.0.0.0.dll"}}),
-            .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"foo.dll", "text:MZ but no more"}}};
-}
-
-// A whole product: the primary library, one DLL replacing an older copy, one kept
-// behind a newer copy, one new.
-Scenario FullInstallation() {
-    return {.name = "full_installation",
-            .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
-                            {"LIB/alpha.dll", "v2.0.0.0.dll"},
-                            {"LIB/beta.dll", "v1.0.0.0.dll"},
-                            {"LIB/gamma.dll", "v2.5.0.0.dll"},
-                            {"<sys>/alpha.dll", "v1.0.0.0.dll"},
-                            {"<sys>/beta.dll", "v3.0.0.0.dll"}}),
-            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
-                        Copied("LIB\\alpha.dll", "alpha.dll"),
-                        Copied("LIB\\gamma.dll", "gamma.dll"), kDone},
-            .log = kLogOfConsole,
-            .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
-                             {"alpha.dll", "v2.0.0.0.dll"},
-                             {"beta.dll", "v3.0.0.0.dll"},
-                             {"gamma.dll", "v2.5.0.0.dll"}}};
-}
-
 // Why the Windows build does not run a malformed DLL under Wine: Windows reads it as having no
 // version, and so does the Linux build, which copies; Wine 8's own reader faults instead.
 const std::string kWineVersionReaderFaults =
@@ -108,8 +78,30 @@ std::vector<Scenario> VersionScenarios() {
                               "v3.0.0.0.dll"),
         InstalledCopyReplaced("unversioned_installed_copy_is_replaced", "v1.0.0.0.dll",
                               "unversioned.dll"),
-        NonPeOfferedCopyIsInstalled(),
-        FullInstallation(),
+        // A file that is no PE image at all has no version, and so is installed.
+        {.name = "non_pe_offered_copy_is_installed",
+         .setup =
+             Given({{"LIB/foo.dll", "text:MZ but no more"}, {"<sys>/foo.dll", "v3.0.0.0.dll"}}),
+         .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"foo.dll", "text:MZ but no more"}}},
+        // A whole product: the primary library, one DLL replacing an older copy, one kept
+        // behind a newer copy, one new.
+        {.name = "full_installation",
+         .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
+                         {"LIB/alpha.dll", "v2.0.0.0.dll"},
+                         {"LIB/beta.dll", "v1.0.0.0.dll"},
+                         {"LIB/gamma.dll", "v2.5.0.0.dll"},
+                         {"<sys>/alpha.dll", "v1.0.0.0.dll"},
+                         {"<sys>/beta.dll", "v3.0.0.0.dll"}}),
+         .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
+                     Copied("LIB\\alpha.dll", "alpha.dll"), Copied("LIB\\gamma.dll", "gamma.dll"),
+                     kDone},
+         .log = kLogOfConsole,
+         .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
+                          {"alpha.dll", "v2.0.0.0.dll"},
+                          {"beta.dll", "v3.0.0.0.dll"},
+                          {"gamma.dll", "v2.5.0.0.dll"}}},
         // Which version resource is read: id 1 only; neutral, then English (US) and English,
         // then the first listed. Each installed copy would be kept (9.0) or replaced (1.0, none)
         // otherwise.
