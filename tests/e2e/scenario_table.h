@@ -7,18 +7,10 @@
 namespace e2e {
 
 const std::vector<Scenario>& AllScenarios();
-std::vector<Scenario> PrimaryLibraryScenarios();
-std::vector<Scenario> LibraryFolderScenarios();
-std::vector<Scenario> VersionScenarios();
-std::vector<Scenario> NameScenarios();
-std::vector<Scenario> RemovalScenarios();
-std::vector<Scenario> HostileScenarios();
-std::vector<Scenario> BitnessScenarios();
-std::vector<Scenario> LinkScenarios();
-std::vector<Scenario> LimitScenarios();
-std::vector<Scenario> FaultScenarios();
-std::vector<Scenario> OddEntryScenarios();
-std::vector<Scenario> LoadingScenarios();
+// Its groups, each in a file of its own.
+std::vector<Scenario> PrimaryLibraryScenarios(), LibraryFolderScenarios(), VersionScenarios(),
+    NameScenarios(), RemovalScenarios(), HostileScenarios(), BitnessScenarios(), LinkScenarios(),
+    LimitScenarios(), FaultScenarios(), OddEntryScenarios(), LoadingScenarios();
 
 } // namespace e2e
 

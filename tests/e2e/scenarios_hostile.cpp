@@ -65,7 +65,6 @@ Scenario NamesWindowsCannotHoldStayInLibraryFolder() {
                         PutFixture(l.programFolder / "LIB" / folder / "inner.dll", "v3.0.0.0.dll");
                 },
             .console = {kStart, kCopying, Copied("LIB\\good.dll", "good.dll"), kDone},
-            .log = kLogOfConsole,
             .systemFolder = {{"good.dll", "v1.0.0.0.dll"}},
             .programFolder = program,
             .outsideFolder = {{"notes.txt", "text:outside"}},
@@ -201,7 +200,6 @@ Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
                     PutLink(l.programFolder / "InstallLog_DLL.txt", l.outsideFolder / "victim.txt");
                 },
             .console = {kStart, kNoLibraryFolder, kDone},
-            .log = kLogOfConsole,
             .outsideFolder = outside};
 }
 

@@ -36,6 +36,7 @@ Scenario FittingModulePathInstallsWithoutALog(size_t length) {
                  .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
                  .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
                              Copied("LIB\\a.dll", "a.dll"), kDone},
+                 .log = std::nullopt,
                  .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}, {"a.dll", "v1.0.0.0.dll"}}});
 }
 
@@ -48,6 +49,7 @@ Scenario FittingModulePathWithADllPastTheLimit(size_t length) {
                                        .status = 1,
                                        .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"),
                                                    CopyFailed("LIB\\abcd.dll", "abcd.dll")},
+                                       .log = std::nullopt,
                                        .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
                                        .programFolder = lib});
 }
@@ -61,6 +63,7 @@ Scenario TooLongModulePathIsRefused(size_t length) {
                                        .setup = Given(given),
                                        .status = 1,
                                        .console = {kStart, kNoTargetPath},
+                                       .log = std::nullopt,
                                        .programFolder = program});
 }
 
@@ -100,6 +103,7 @@ Scenario DestinationAtLength(size_t length, const std::string& label, bool newer
         scenario.status = 1;
         scenario.console.push_back("Error: Cannot copy from\r\n" + from + "\r\nto the\r\n" + to);
         scenario.programFolder = {{"LIB", kFolder}, {"LIB/" + name, "v3.0.0.0.dll"}};
+        scenario.log = std::nullopt;
         return scenario;
     }
     if (!newerInstalled) {
@@ -107,7 +111,6 @@ Scenario DestinationAtLength(size_t length, const std::string& label, bool newer
         scenario.systemFolder[name] = "v1.0.0.0.dll";
     }
     scenario.console.push_back(kDone);
-    scenario.log = kLogOfConsole;
     return scenario;
 }
 
@@ -138,7 +141,6 @@ Scenario ThousandsOfDlls() {
                                              ManyDllBytes(i));
                              },
                          .console = ConsoleCopyingInNtfsOrder(names),
-                         .log = kLogOfConsole,
                          .deadline = std::chrono::seconds(300)};
     for (int i = 0; i < kManyDlls; ++i)
         scenario.systemFolder[names[i]] = ContentLabel(ManyDllBytes(i));

@@ -30,7 +30,6 @@ Scenario PlantedLibrariesAreNeverLoaded(const std::string& architecture) {
                            {"<sys>/shared.dll", "v1.0.0.0.dll"}})(l);
                 },
             .console = {kStart, kCopying, Copied("LIB\\shared.dll", "shared.dll"), kDone},
-            .log = kLogOfConsole,
             .systemFolder = {{"shared.dll", "v2.0.0.0.dll"}},
             .environment = {"WINEDLLOVERRIDES=shfolder=n,b"},
             .expectAtRun =
@@ -49,7 +48,6 @@ Scenario NamesOutsideTheAnsiCodePage() {
                 Given({{"LIB/ünïcode.dll", "v1.0.0.0.dll"}, {"LIB/Ωμέγα.dll", "v1.0.0.0.dll"}}),
             .console = {kStart, kCopying, Copied("LIB\\ünïcode.dll", "ünïcode.dll"),
                         Copied("LIB\\Ωμέγα.dll", "Ωμέγα.dll"), kDone},
-            .log = kLogOfConsole,
             .systemFolder = {{"ünïcode.dll", "v1.0.0.0.dll"}, {"Ωμέγα.dll", "v1.0.0.0.dll"}},
             .environment = {"LC_ALL=C.UTF-8"}};
 }

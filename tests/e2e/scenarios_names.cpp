@@ -16,7 +16,6 @@ Scenario NonAsciiNames() {
         .setup =
             [=](const Layout& l) { PutFixture(l.programFolder / "LIB" / name, "v1.0.0.0.dll"); },
         .console = {kStart, kCopying, Copied("LIB\\" + name, name), kDone},
-        .log = kLogOfConsole,
         .systemFolder = {{name, "v1.0.0.0.dll"}},
         .programFolderName = "pr\u00F6gram",
         .needsUtf8 = true};
@@ -43,18 +42,15 @@ std::vector<Scenario> NameScenarios() {
         {.name = "installed_copy_in_other_case_is_replaced",
          .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v1.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"FOO.DLL", "v2.0.0.0.dll"}}},
         {.name = "newer_installed_copy_in_other_case_is_kept",
          .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v3.0.0.0.dll"}}),
          .console = {kStart, kCopying, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"FOO.DLL", "v3.0.0.0.dll"}}},
         {.name = "upper_case_extensions",
          .setup = Given({{"LIB/UP.DLL", "v1.0.0.0.dll"}, {"LIB/mixed.Dll", "v2.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\mixed.Dll", "mixed.Dll"),
                      Copied("LIB\\UP.DLL", "UP.DLL"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"UP.DLL", "v1.0.0.0.dll"}, {"mixed.Dll", "v2.0.0.0.dll"}}},
         {.name = "names_with_blanks",
          .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"},
@@ -63,7 +59,6 @@ std::vector<Scenario> NameScenarios() {
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
                      Copied("LIB\\my lib.dll", "my lib.dll"),
                      Copied("LIB\\two  blanks.dll", "two  blanks.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
                           {"my lib.dll", "v2.5.0.0.dll"},
                           {"two  blanks.dll", "v1.0.0.0.dll"}},
@@ -72,7 +67,6 @@ std::vector<Scenario> NameScenarios() {
         {.name = "percent_signs_in_names",
          .setup = Given({{"LIB/%s%n%d.dll", "v1.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\%s%n%d.dll", "%s%n%d.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"%s%n%d.dll", "v1.0.0.0.dll"}},
          .programFolderName = "100%s%n prog"},
         NonAsciiNames(),
@@ -80,7 +74,6 @@ std::vector<Scenario> NameScenarios() {
         {.name = "longer_extension_is_no_dll",
          .setup = Given({{"LIB/x.dllx", "v1.0.0.0.dll"}, {"LIB/a.dll", "v2.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
          .linuxOnly = "Wine, like Windows on volumes with 8.3 names, also matches *.dll against "
                       "the short name X~1.DLL; the enumeration decides and the tool adds no "
@@ -89,7 +82,6 @@ std::vector<Scenario> NameScenarios() {
         {.name = "name_that_is_only_an_extension",
          .setup = Given({{"LIB/.dll", "v1.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\.dll", ".dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{".dll", "v1.0.0.0.dll"}}},
         NameTooLongForTheSystemFolder(),
     };

@@ -19,7 +19,6 @@ Scenario DllsOfNoBytes() {
                             {"<sys>/was_empty.dll", "text:"}}),
             .console = {kStart, kCopying, Copied("LIB\\empty.dll", "empty.dll"),
                         Copied("LIB\\was_empty.dll", "was_empty.dll"), kDone},
-            .log = kLogOfConsole,
             .systemFolder = {{"empty.dll", "text:"}, {"was_empty.dll", "text:not a PE file"}}};
 }
 
@@ -36,7 +35,6 @@ Scenario NamesDifferingOnlyInCase(const std::string& label, std::vector<std::str
             .console = {kStart, kCopying, Copied("LIB\\DUP.dll", "DUP.dll"),
                         Copied("LIB\\Dup.dll", "Dup.dll"), Copied("LIB\\dup.dll", "dup.dll"),
                         kDone},
-            .log = kLogOfConsole,
             .systemFolder = {{"DUP.dll", "text:dup.dll"}},
             .linuxOnly = "Wine 8 lists a host folder's names in the host's order"};
 }
@@ -63,7 +61,6 @@ Scenario VersionResourcesThatLie() {
                     }
                 },
             .console = ConsoleCopyingInNtfsOrder(names),
-            .log = kLogOfConsole,
             .linuxOnly =
                 "the Windows build reads versions through Wine's version.dll, which faults on "
                 "some of these resources",

@@ -27,39 +27,33 @@ std::vector<Scenario> PrimaryLibraryScenarios() {
     return {
         {.name = "only_the_executable",
          .setup = [](const Layout&) {},
-         .console = {kStart, kNoLibraryFolder, kDone},
-         .log = kLogOfConsole},
+         .console = {kStart, kNoLibraryFolder, kDone}},
         {.name = "primary_library_moved",
          .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}}},
         // The primary library has no version guard: the product's own copy always wins.
         {.name = "primary_library_replaces_newer_installed_copy",
          .setup = Given({{"Tarvik.dll", "v1.0.0.0.dll"}, {"<sys>/Tarvik.dll", "v3.0.0.0.dll"}}),
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v1.0.0.0.dll"}}},
         // The primary library is found whatever its case; installed, it takes the name it ships
         // under.
         {.name = "primary_library_in_other_case",
          .setup = Given({{"tarvik.DLL", "v2.0.0.0.dll"}}),
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}}},
         // A primary library that is a link installs the bytes it points to; only the link goes.
         {.name = "primary_library_is_a_link",
          .setup =
              Given({{"<out>/real.dll", "v2.5.0.0.dll"}, {"Tarvik.dll", "-> <out-host>real.dll"}}),
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.5.0.0.dll"}},
          .outsideFolder = {{"real.dll", "v2.5.0.0.dll"}},
          .linuxOnly = kLinks},
         {.name = "second_run_has_nothing_left_to_do",
          .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
          .console = {kStart, kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}, {"a.dll", "v1.0.0.0.dll"}},
          .runs = 2},
         {.name = "primary_library_name_taken_by_folder",
@@ -105,7 +99,6 @@ std::vector<Scenario> PrimaryLibraryScenarios() {
                          {"<out>/old.dll", "v1.0.0.0.dll"},
                          {"<sys>/Tarvik.dll", "-> <out-host>old.dll"}}),
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"}},
          .outsideFolder = {{"old.dll", "v1.0.0.0.dll"}},
          .linuxOnly = "symbolic links: Wine 8 writes through a link at the destination"},
@@ -114,7 +107,6 @@ std::vector<Scenario> PrimaryLibraryScenarios() {
         {.name = "planted_shell_folder_library_is_not_loaded",
          .setup = Given({{"SHFolder.dll", "v1.0.0.0.dll"}}),
          .console = {kStart, kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .programFolder = {{"SHFolder.dll", "v1.0.0.0.dll"}}},
         {.name = "no_system_folder",
          .setup = Given({{"Tarvik.dll", "v2.0.0.0.dll"}}),
@@ -137,8 +129,7 @@ std::vector<Scenario> PrimaryLibraryScenarios() {
              [](const Layout& l) {
                  PutText(l.programFolder / "InstallLog_DLL.txt", std::string(3000, 'x') + "\r\n");
              },
-         .console = {kStart, kNoLibraryFolder, kDone},
-         .log = kLogOfConsole},
+         .console = {kStart, kNoLibraryFolder, kDone}},
         OlderLogInOtherCaseIsReplaced(),
         // A log file that cannot be written changes nothing: the older one stays, the run
         // succeeded.
@@ -159,7 +150,6 @@ std::vector<Scenario> PrimaryLibraryScenarios() {
                  MakeReadOnly(l.programFolder / "Tarvik.dll");
              },
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kNoLibraryFolder, kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}},
          .programFolder = {{"Tarvik.dll", "v2.0.0.0.dll" + kReadOnly}}},
         // The read-only copy installed by the first run cannot be replaced, so the next run, which

@@ -27,7 +27,6 @@ std::vector<Scenario> RemovalScenarios() {
              },
          .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), Copied("LIB\\z.dll", "z.dll"),
                      kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"a.dll", "v1.0.0.0.dll"}, {"z.dll", "v2.0.0.0.dll"}},
          .programFolder = {{"LIB", kFolder},
                            {"LIB/docs", kFolder},
@@ -43,7 +42,6 @@ std::vector<Scenario> RemovalScenarios() {
                  MakeReadOnly(l.programFolder / "LIB" / "docs");
              },
          .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
          .programFolder = {{"LIB", kFolder}, {"LIB/docs", kFolder}},
          .linuxOnly = "Wine 8 removes a folder without write permission, which Windows refuses "
@@ -57,7 +55,6 @@ std::vector<Scenario> RemovalScenarios() {
                  MakeReadOnly(l.programFolder / "LIB" / "ro.dll");
              },
          .console = {kStart, kCopying, Copied("LIB\\ro.dll", "ro.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"ro.dll", "v1.0.0.0.dll" + kReadOnly}},
          .programFolder = {{"LIB", kFolder}, {"LIB/ro.dll", "v1.0.0.0.dll" + kReadOnly}}},
         // A link to a folder elsewhere is removed as a link; what it points to is not the
@@ -70,7 +67,6 @@ std::vector<Scenario> RemovalScenarios() {
                          {"LIB/plain", "-> <out-host>sub"},
                          {"LIB/a.dll", "v2.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
          .outsideFolder = {{"keep.dll", "v1.0.0.0.dll"},
                            {"sub", kFolder},
@@ -83,7 +79,6 @@ std::vector<Scenario> RemovalScenarios() {
          .setup = Given(
              {{"<out>/real.dll", "v3.0.0.0.dll"}, {"LIB/alias.dll", "-> <out-host>real.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\alias.dll", "alias.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"alias.dll", "v3.0.0.0.dll"}},
          .outsideFolder = {{"real.dll", "v3.0.0.0.dll"}},
          .linuxOnly = kLinks},
@@ -91,14 +86,12 @@ std::vector<Scenario> RemovalScenarios() {
         {.name = "dangling_link_in_library_folder",
          .setup = Given({{"LIB/gone.txt", "-> <out-host>gone.txt"}, {"LIB/a.dll", "v1.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
          .linuxOnly = kLinks},
         // A library folder that is itself a link is installed from, and loses only the link.
         {.name = "library_folder_is_a_link",
          .setup = Given({{"<out>/a.dll", "v2.0.0.0.dll"}, {"LIB", "-> <out-host>"}}),
          .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"a.dll", "v2.0.0.0.dll"}},
          .outsideFolder = {{"a.dll", "v2.0.0.0.dll"}},
          .linuxOnly = kLinks},

@@ -22,7 +22,6 @@ Scenario InstalledCopyKept(const std::string& scenarioName, const std::string& o
                            const std::string& installed) {
     Scenario scenario = OfferOverInstalled(scenarioName, "foo.dll", offered, installed);
     scenario.console = {kStart, kCopying, kDone};
-    scenario.log = kLogOfConsole;
     scenario.systemFolder = {{"foo.dll", installed}};
     return scenario;
 }
@@ -31,7 +30,6 @@ Scenario InstalledCopyReplaced(const std::string& scenarioName, const std::strin
                                const std::string& installed) {
     Scenario scenario = OfferOverInstalled(scenarioName, "foo.dll", offered, installed);
     scenario.console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone};
-    scenario.log = kLogOfConsole;
     scenario.systemFolder = {{"foo.dll", offered}};
     return scenario;
 }
@@ -83,7 +81,6 @@ std::vector<Scenario> VersionScenarios() {
          .setup =
              Given({{"LIB/foo.dll", "text:MZ but no more"}, {"<sys>/foo.dll", "v3.0.0.0.dll"}}),
          .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"foo.dll", "text:MZ but no more"}}},
         // A whole product: the primary library, one DLL replacing an older copy, one kept
         // behind a newer copy, one new.
@@ -97,7 +94,6 @@ std::vector<Scenario> VersionScenarios() {
          .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
                      Copied("LIB\\alpha.dll", "alpha.dll"), Copied("LIB\\gamma.dll", "gamma.dll"),
                      kDone},
-         .log = kLogOfConsole,
          .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
                           {"alpha.dll", "v2.0.0.0.dll"},
                           {"beta.dll", "v3.0.0.0.dll"},

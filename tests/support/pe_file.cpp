@@ -128,40 +128,51 @@ std::vector<std::string> PeFile::FunctionNames(uint32_t thunksRva) const {
     Malformed("an import name table without its end");
 }
 
-std::vector<ImportedDll> PeFile::Imports() const {
-    std::vector<ImportedDll> dlls;
-    const auto [rva, size] = Directory(kImportEntry);
+void PeFile::ForEachDescriptor(unsigned directory, uint32_t descriptorSize, size_t most,
+                               const std::function<bool(size_t)>& read,
+                               const std::string& unended) const {
+    const auto [rva, size] = Directory(directory);
     if (rva == 0 || size == 0)
-        return dlls;
-    for (size_t i = 0; i < kMaxTableEntries; ++i) {
-        const size_t entry = OffsetOfRva(static_cast<uint32_t>(rva + i * kImportDescriptorSize),
-                                         kImportDescriptorSize);
-        const uint32_t names = GetU32(bytes_, entry), dllName = GetU32(bytes_, entry + 12);
-        const uint32_t addresses = GetU32(bytes_, entry + 16);
-        if (names == 0 && dllName == 0 && addresses == 0)
-            return dlls;
-        dlls.push_back({StringAt(dllName), FunctionNames(names != 0 ? names : addresses)});
-    }
-    Malformed("an import table without its end");
+        return;
+    for (size_t i = 0; i < (most != 0 ? most : size / descriptorSize); ++i)
+        if (!read(OffsetOfRva(static_cast<uint32_t>(rva + i * descriptorSize), descriptorSize)))
+            return;
+    Malformed(unended);
 }
 
+std::vector<ImportedDll> PeFile::Imports() const {
+    std::vector<ImportedDll> dlls;
+    ForEachDescriptor(
+        kImportEntry, kImportDescriptorSize, kMaxTableEntries,
+        [&](size_t entry) {
+            const uint32_t names = GetU32(bytes_, entry), dllName = GetU32(bytes_, entry + 12);
+            const uint32_t addresses = GetU32(bytes_, entry + 16);
+            if (names == 0 && dllName == 0 && addresses == 0)
+                return false;
+            dlls.push_back({StringAt(dllName), FunctionNames(names != 0 ? names : addresses)});
+            return true;
+        },
+        "an import table without its end");
+    return dlls;
+}
+
+// A delay-import table ends with an empty descriptor within its directory's size.
 std::vector<ImportedDll> PeFile::DelayImports() const {
     std::vector<ImportedDll> dlls;
-    const auto [rva, size] = Directory(kDelayImportEntry);
-    if (rva == 0 || size == 0)
-        return dlls;
-    for (size_t i = 0; i < size / kDelayDescriptorSize; ++i) {
-        const size_t entry = OffsetOfRva(static_cast<uint32_t>(rva + i * kDelayDescriptorSize),
-                                         kDelayDescriptorSize);
-        const uint32_t dllName = GetU32(bytes_, entry + 4), names = GetU32(bytes_, entry + 16);
-        if (dllName == 0)
-            return dlls;
-        // Attribute 1 says the fields are RVAs; the older form holds addresses instead.
-        if (GetU32(bytes_, entry) != 1)
-            Malformed("a delay-import descriptor that is not RVA-based");
-        dlls.push_back({StringAt(dllName), FunctionNames(names)});
-    }
-    Malformed("a delay-import table without its empty last descriptor");
+    ForEachDescriptor(
+        kDelayImportEntry, kDelayDescriptorSize, 0,
+        [&](size_t entry) {
+            const uint32_t dllName = GetU32(bytes_, entry + 4), names = GetU32(bytes_, entry + 16);
+            if (dllName == 0)
+                return false;
+            // Attribute 1 says the fields are RVAs; the older form holds addresses instead.
+            if (GetU32(bytes_, entry) != 1)
+                Malformed("a delay-import descriptor that is not RVA-based");
+            dlls.push_back({StringAt(dllName), FunctionNames(names)});
+            return true;
+        },
+        "a delay-import table without its empty last descriptor");
+    return dlls;
 }
 
 std::vector<size_t> PeFile::ResourceEntries(size_t directory) const {

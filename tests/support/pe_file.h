@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -86,6 +87,12 @@ class PeFile {
     size_t OffsetOfRva(uint32_t rva, uint32_t length, size_t* sectionHeader = nullptr) const;
     std::string StringAt(uint32_t rva) const;
     std::vector<std::string> FunctionNames(uint32_t thunksRva) const;
+    // Reads the descriptors of the table at the data directory until `read` says it met the
+    // last one; the table is malformed (`unended`) past `most` of them, or with `most` 0 past
+    // the directory's size.
+    void ForEachDescriptor(unsigned directory, uint32_t descriptorSize, size_t most,
+                           const std::function<bool(size_t)>& read,
+                           const std::string& unended) const;
     // The place of a resource's name directory, or of the whole resource; none when missing.
     std::optional<ResourcePlace> LocateType(uint32_t type) const;
     std::optional<ResourcePlace> LocateResource(uint32_t type, uint32_t id) const;

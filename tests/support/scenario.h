@@ -25,7 +25,7 @@ struct Layout {
 // In expected texts, the program folder's Windows path with its trailing "\".
 inline const std::string kProgramFolderMark = "<pf>";
 // As a scenario's log: the console's messages, each ending in CR LF, as the tool writes them.
-inline const std::string kLogOfConsole = "<the console's messages>";
+constexpr const char* kLogOfConsole = "<the console's messages>";
 
 // In environment entries and link targets, the program folder's and the outside folder's host
 // paths with their trailing "/".
@@ -39,9 +39,9 @@ struct Scenario {
     std::function<void(const Layout&)> setup = {};
     int status = 0;
     std::vector<std::string> console = {}; // the messages, in order, each without its newline
-    std::optional<std::string> log = {};   // the log file's bytes, or kLogOfConsole; nullopt: none
-    Tree systemFolder = {};                // the system folder's entries beyond Wine's own
-    Tree programFolder = {};               // less the executable and a log file
+    std::optional<std::string> log = kLogOfConsole; // the log file's bytes; nullopt: none
+    Tree systemFolder = {};                         // the system folder's entries beyond Wine's own
+    Tree programFolder = {};                        // less the executable and a log file
     Tree outsideFolder = {};
     std::string linuxOnly = {};             // why the Windows build does not run it; empty: it does
     bool withSystemFolder = true;           // false: the prefix has no system32
