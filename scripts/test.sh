@@ -10,32 +10,33 @@ jobs=${JOBS:-2}
 
 scripts/install-deps.sh
 
-echo "== Formatting"
+echo "== Formatting (at ${SECONDS} s)"
 scripts/check-format.sh
 
-echo "== Linux and Windows builds, all tests"
+echo "== Linux and Windows builds (at ${SECONDS} s)"
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
     >/dev/null
 cmake --build build/linux -j "$jobs"
 
-echo "== clang-tidy"
+echo "== clang-tidy (at ${SECONDS} s)"
 scripts/check-tidy.sh build/linux
 
+echo "== The tests (at ${SECONDS} s)"
 ctest --test-dir build/linux --output-on-failure -j "$jobs"
 
-echo "== One full sample run under Valgrind"
+echo "== One full sample run under Valgrind (at ${SECONDS} s)"
 DLLINSTALL_RUNNER="valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite" \
     scripts/sample.sh build/linux >/dev/null
 
-echo "== A short fuzzing run of the version reader"
+echo "== A short fuzzing run of the version reader (at ${SECONDS} s)"
 # Half a minute: the corpus replays in the plain build too, and the whole command must stay
 # within its fifteen minutes.
 fuzz/build.sh build/fuzz run 30 2>&1 | tail -n 3
 
-echo "== The same suite under AddressSanitizer and UndefinedBehaviorSanitizer (Linux build)"
+echo "== The same suite under AddressSanitizer and UndefinedBehaviorSanitizer (Linux build) (at ${SECONDS} s)"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDLLINSTALL_SANITIZE=ON \
     -DDLLINSTALL_WINDOWS_BUILD=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE "wine|slow"
 
-echo "All tests passed."
+echo "All tests passed in ${SECONDS} s."

@@ -113,8 +113,7 @@ Layout LayoutOf(const Scenario& scenario, const Stage& stage, const Build& build
     if (length < scenario.programFolderLength)
         name += std::string(scenario.programFolderLength - length, 'p');
     return {stage.work / name, SystemFolderOf(stage, build.systemFolderName),
-            stage.work / scenario.outsideFolderName, SystemFolderOf(stage, kSysWow64),
-            build.systemFolderName == kSysWow64};
+            stage.work / scenario.outsideFolderName, SystemFolderOf(stage, kSysWow64)};
 }
 
 void ClearStage(const Stage& stage) {

@@ -18,21 +18,20 @@ struct Layout {
     fs::path programFolder;
     fs::path systemFolder;
     fs::path outsideFolder;
-    fs::path wow64Folder;      // where a 64-bit prefix keeps the DLLs of 32-bit programs
-    bool thirtyTwoBit = false; // the build run is a 32-bit program
+    fs::path wow64Folder; // where a 64-bit prefix keeps the DLLs of 32-bit programs
 };
 
 // In expected texts, the program folder's Windows path with its trailing "\".
 inline const std::string kProgramFolderMark = "<pf>";
-// As a scenario's log: the console's messages, each ending in CR LF, as the tool writes them.
-constexpr const char* kLogOfConsole = "<the console's messages>";
-
+// In expected texts, the system folder's Windows path.
+inline const std::string kSystemFolderMark = "<sys>";
 // In environment entries and link targets, the program folder's and the outside folder's host
 // paths with their trailing "/".
 inline const std::string kProgramFolderHostMark = "<pf-host>";
 inline const std::string kOutsideFolderHostMark = "<out-host>";
-// In expected texts, the system folder's Windows path.
-inline const std::string kSystemFolderMark = "<sys>";
+
+// As a scenario's log: the console's messages, each ending in CR LF, as the tool writes them.
+constexpr const char* kLogOfConsole = "<the console's messages>";
 
 struct Scenario {
     std::string name; // a valid test name
