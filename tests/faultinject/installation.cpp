@@ -42,9 +42,9 @@ std::string LogFromConsole(const std::string& console) {
     return log;
 }
 
-Installation::Installation(const std::string& tag, const Placement& place)
-    : root(tag), program(place ? place(root.path()) : root.path() / "program"),
-      lib(program / "LIB"), prefix(root.path() / "prefix"), system(SystemFolderOf(prefix)) {
+Installation::Installation(const std::string& tag)
+    : root(tag), program(root.path() / "program"), lib(program / "LIB"),
+      prefix(root.path() / "prefix"), system(SystemFolderOf(prefix)) {
     fs::create_directories(lib);
     testing_support::MakePrefix(prefix);
     testing_support::WriteBytes(program / "Tarvik.dll", Filler(4096, 7));
@@ -53,11 +53,6 @@ Installation::Installation(const std::string& tag, const Placement& place)
 
 RunResult Installation::Run(const Environment& extra, bool interposed) const {
     return RunTool(program, prefix, extra, interposed);
-}
-
-std::string Installation::Log() const {
-    const fs::path log = program / kLogName;
-    return fs::exists(log) ? testing_support::ReadBytes(log) : std::string();
 }
 
 } // namespace faultinject

@@ -8,7 +8,6 @@
 #include "test_support.h"
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -69,12 +68,9 @@ bool IsTemporary(const std::string& name);
 // folder, in a fresh temporary folder that goes at the end of the scope.
 class Installation {
   public:
-    // Where the program folder goes, given the temporary folder; by default root/program.
-    using Placement = std::function<fs::path(const fs::path& root)>;
-    explicit Installation(const std::string& tag, const Placement& place = {});
+    explicit Installation(const std::string& tag);
 
     RunResult Run(const Environment& extra = {}, bool interposed = false) const;
-    std::string Log() const; // the log file's bytes, empty when there is none
 
     testing_support::TempFolder root;
     fs::path program;

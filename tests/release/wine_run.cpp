@@ -46,26 +46,18 @@ std::string WhyWineCannotRun() {
     const std::string wine = DLLINSTALL_WINE;
     if (wine.empty() || !fs::exists(wine))
         return "Wine is not installed: the runs under Wine are skipped";
-    if (!fs::is_directory(SystemFolder()))
+    if (!fs::is_directory(testing_support::SystemFolderOf(DLLINSTALL_WINE_PREFIX)))
         return std::string("the Wine prefix ") + DLLINSTALL_WINE_PREFIX +
                " is not set up: run the tests through ctest, or tests/wine/prefix.sh start";
     return {};
 }
 
 WineResult RunUnderWine(const WineRun& run) {
-    testing_support::ProcessSpec spec = {CommandOf(run), Environment(run), run.folder};
-    spec.deadline = std::chrono::minutes(5);
+    testing_support::Launch launch = {CommandOf(run), Environment(run), run.folder};
+    launch.deadline = std::chrono::minutes(5);
     if (!run.console)
-        spec.errorFile = run.errorFile;
-    return testing_support::RunUnderWine(spec);
-}
-
-fs::path SystemFolder() {
-    return fs::path(DLLINSTALL_WINE_PREFIX) / "drive_c" / "windows" / "system32";
-}
-
-fs::path SystemFolderOf32BitPrograms() {
-    return fs::path(DLLINSTALL_WINE_PREFIX) / "drive_c" / "windows" / "syswow64";
+        launch.errorFile = run.errorFile;
+    return testing_support::RunUnderWine(launch);
 }
 
 SystemFolderFiles::~SystemFolderFiles() {

@@ -37,11 +37,6 @@ std::string WhyWineCannotRun();
 // Unix names in UTF-8, and Wine's default ANSI code page, 1252, for the Windows side.
 WineResult RunUnderWine(const WineRun& run);
 
-// The prefix's system folder as a 64-bit program sees it, or the one Windows redirects a
-// 32-bit program's system folder to.
-std::filesystem::path SystemFolder();
-std::filesystem::path SystemFolderOf32BitPrograms();
-
 // Files the tests put into the prefix's system folders, removed again at the end of the
 // scope; only names unique to these tests go there.
 class SystemFolderFiles {

@@ -45,7 +45,8 @@ fs::path Helper(const Arch& arch, const std::string& name) {
 }
 
 fs::path SystemFolderOf(const Arch& arch) {
-    return arch.is32Bit ? SystemFolderOf32BitPrograms() : SystemFolder();
+    return testing_support::SystemFolderOf(DLLINSTALL_WINE_PREFIX,
+                                           arch.is32Bit ? "syswow64" : "system32");
 }
 
 // Why this Wine cannot run 32-bit programs, empty when it can: Debian's wine64 alone has no

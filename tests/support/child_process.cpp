@@ -121,13 +121,13 @@ void Supervise(pid_t pid, Pipe& out, Pipe& err, Clock::time_point deadline, Proc
 
 } // namespace
 
-ProcessResult RunProcess(const ProcessSpec& spec) {
+ProcessResult RunProcess(const Launch& launch) {
     ProcessResult result;
-    std::vector<std::string> args = spec.argv, vars = spec.environment;
+    std::vector<std::string> args = launch.argv, vars = launch.environment;
     const std::vector<char*> argp = PointersTo(args), envp = PointersTo(vars);
-    const std::string folder = spec.workingFolder.string(), errorFile = spec.errorFile.string();
+    const std::string folder = launch.workingFolder.string(), errorFile = launch.errorFile.string();
     Pipe out, err;
-    if (spec.argv.empty() || !out.Open() || !err.Open()) {
+    if (launch.argv.empty() || !out.Open() || !err.Open()) {
         result.failure = "cannot make pipes: " + std::string(strerror(errno));
         out.Close();
         err.Close();
@@ -144,25 +144,25 @@ ProcessResult RunProcess(const ProcessSpec& spec) {
         result.failure = "fork failed: " + std::string(strerror(errno));
     } else {
         setpgid(pid, pid); // either side may win the race; both ask for the same group
-        Supervise(pid, out, err, Clock::now() + spec.deadline, result);
+        Supervise(pid, out, err, Clock::now() + launch.deadline, result);
     }
     out.Close();
     err.Close();
     if (result.status == 127 && result.failure.empty() && result.out.empty())
-        result.failure = "exit status 127: " + spec.argv[0] + " could not be started";
+        result.failure = "exit status 127: " + launch.argv[0] + " could not be started";
     return result;
 }
 
-ProcessResult RunUnderWine(const ProcessSpec& spec) {
-    ProcessResult result = RunProcess(spec);
+ProcessResult RunUnderWine(const Launch& launch) {
+    ProcessResult result = RunProcess(launch);
     std::error_code ignored;
     const bool silent =
         result.out.empty() && result.err.empty() &&
-        (spec.errorFile.empty() || std::filesystem::file_size(spec.errorFile, ignored) == 0);
+        (launch.errorFile.empty() || std::filesystem::file_size(launch.errorFile, ignored) == 0);
     if (result.failure.empty() && result.status == 1 && silent) {
-        std::cout << "[   NOTE   ] Wine exited 1 without a word running " << spec.argv.back()
+        std::cout << "[   NOTE   ] Wine exited 1 without a word running " << launch.argv.back()
                   << "; ran it once more" << std::endl;
-        result = RunProcess(spec);
+        result = RunProcess(launch);
         result.retried = true;
     }
     return result;

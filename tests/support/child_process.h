@@ -19,7 +19,7 @@ struct ProcessResult {
     bool retried = false; // Wine exited 1 without a word and the run was made once more
 };
 
-struct ProcessSpec {
+struct Launch {
     std::vector<std::string> argv;        // argv[0] is a path, not looked up in $PATH
     std::vector<std::string> environment; // exactly what the program gets
     std::filesystem::path workingFolder;
@@ -27,12 +27,12 @@ struct ProcessSpec {
     std::filesystem::path errorFile = {}; // where standard error goes; empty: into the result
 };
 
-ProcessResult RunProcess(const ProcessSpec& spec);
+ProcessResult RunProcess(const Launch& launch);
 
 // Wine's console now and then exits 1 before the program has printed anything: such a run is
 // made once more, and the result says so. Programs that may rightly end silent with status 1
 // must not be run this way.
-ProcessResult RunUnderWine(const ProcessSpec& spec);
+ProcessResult RunUnderWine(const Launch& launch);
 
 // The current environment with the given NAME=value entries replacing or adding to it; of two
 // entries of one name, the later wins.

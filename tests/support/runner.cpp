@@ -64,17 +64,17 @@ void ReadResult(const Layout& layout, const Stage& stage, const Build& build, Ou
 ProcessResult RunBuild(const Build& build, const Layout& layout, const Stage& stage,
                        std::chrono::seconds deadline, const std::vector<std::string>& extra,
                        std::string* note) {
-    testing_support::ProcessSpec spec;
-    spec.argv = build.launcher;
-    spec.argv.push_back((layout.programFolder / build.executable.filename()).string());
+    testing_support::Launch launch;
+    launch.argv = build.launcher;
+    launch.argv.push_back((layout.programFolder / build.executable.filename()).string());
     std::vector<std::string> entries = stage.environment;
     entries.insert(entries.end(), extra.begin(), extra.end());
-    spec.environment = testing_support::EnvironmentWith(entries);
-    spec.workingFolder = WorkingFolderOf(layout, stage);
-    spec.deadline = deadline;
+    launch.environment = testing_support::EnvironmentWith(entries);
+    launch.workingFolder = WorkingFolderOf(layout, stage);
+    launch.deadline = deadline;
     if (!build.underWine)
-        return testing_support::RunProcess(spec);
-    ProcessResult result = testing_support::RunUnderWine(spec);
+        return testing_support::RunProcess(launch);
+    ProcessResult result = testing_support::RunUnderWine(launch);
     if (result.retried && note)
         *note = "wine exited 1 with no output at all; ran it once more";
     return result;
@@ -92,7 +92,7 @@ std::vector<std::string> InterposedEnvironment(const std::vector<std::string>& f
 }
 
 fs::path SystemFolderOf(const Stage& stage, const std::string& name) {
-    return stage.prefix / "drive_c" / "windows" / name;
+    return testing_support::SystemFolderOf(stage.prefix, name);
 }
 
 Build LinuxBuildOf() {

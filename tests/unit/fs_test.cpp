@@ -15,7 +15,7 @@ TEST_F(FsTest, ShellFolderIsTheSystemFolderAndTheLibraryIsAlwaysFreed) {
     EXPECT_EQ(posix::LoadedModuleReferences(), 0);
     EXPECT_STREQ(GetShellFolderPath(0x7777), "");
     EXPECT_EQ(posix::LoadedModuleReferences(), 0);
-    fs::remove(prefix / "drive_c" / "windows" / "system32");
+    fs::remove(SystemFolderOf(prefix));
     EXPECT_STREQ(GetShellFolderPath(CSIDL_SYSTEM), "");
     EXPECT_EQ(posix::LoadedModuleReferences(), 0);
 }
