@@ -8,22 +8,50 @@ DWORD ErrorUnless(BOOL succeeded) {
     return succeeded ? ERROR_SUCCESS : GetLastError();
 }
 
-// A link is removed as a link: what it points to lies outside the tree.
-DWORD RemoveEntry(const CFileFind& finder) {
-    const CString path = finder.GetFilePath();
-    if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
-        if (finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT))
-            return ErrorUnless(RemoveDirectoryA(path));
-        return RemoveFolderTree(path);
-    }
-    return ErrorUnless(DeleteFileA(path));
+using KeepTest = std::function<bool(const CString&)>;
+
+// Opens an entry itself, never what a link or junction at its name points to. Without
+// FILE_SHARE_DELETE nobody can rename or replace the entry while the handle is open.
+HANDLE OpenEntry(const CString& path, DWORD access) {
+    return CreateFileA(path, access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
+
+bool IsSameEntry(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// A folder that is no link or junction: the only kind the walk descends into.
+bool IsRealFolder(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Deletes the entry at the path through a handle of its own, when it is still the entry that
+// was examined; another one put at its name meanwhile stays.
+DWORD DeleteEntrySeen(const CString& path, const BY_HANDLE_FILE_INFORMATION& seen) {
+    const HANDLE entry = OpenEntry(path, DELETE);
+    if (entry == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    BY_HANDLE_FILE_INFORMATION now;
+    DWORD error = ErrorUnless(GetFileInformationByHandle(entry, &now));
+    if (error == ERROR_SUCCESS && !IsSameEntry(seen, now))
+        error = ERROR_ACCESS_DENIED;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (error == ERROR_SUCCESS)
+        error = ErrorUnless(SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
+                                                       sizeof disposition));
+    CloseHandle(entry);
+    return error;
+}
+
+DWORD RemovePath(const CString& path, const KeepTest* keep);
 
 bool EndedNormally(DWORD error) {
     return error == ERROR_NO_MORE_FILES;
 }
-
-using KeepTest = std::function<bool(const CString&)>;
 
 // Deletes the folder's content, keeping the files that `keep` (when given) accepts; returns the
 // first error met, ERROR_DIR_NOT_EMPTY for a file kept.
@@ -41,7 +69,7 @@ DWORD RemoveContent(const CString& path, const KeepTest* keep) {
             (*keep)(finder.GetFileName())) {
             kept = true;
         } else if (!finder.IsDots()) {
-            const DWORD error = RemoveEntry(finder);
+            const DWORD error = RemovePath(finder.GetFilePath(), nullptr);
             if (firstError == ERROR_SUCCESS)
                 firstError = error;
         }
@@ -52,16 +80,26 @@ DWORD RemoveContent(const CString& path, const KeepTest* keep) {
     return firstError == ERROR_SUCCESS && kept ? ERROR_DIR_NOT_EMPTY : firstError;
 }
 
+// Removes the entry at the path: a file or a link as itself (what a link points to lies outside
+// the tree), a folder once its content is gone. A folder is examined and listed while a handle
+// holds it in place, and the handle that deletes it must find the same folder.
+DWORD RemovePath(const CString& path, const KeepTest* keep) {
+    const HANDLE pin = OpenEntry(path, 0);
+    if (pin == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    BY_HANDLE_FILE_INFORMATION seen;
+    DWORD error = ErrorUnless(GetFileInformationByHandle(pin, &seen));
+    if (error == ERROR_SUCCESS && IsRealFolder(seen))
+        error = RemoveContent(path, keep);
+    // The pin goes first: a handle that may delete needs the sharing the pin denies.
+    CloseHandle(pin);
+    return error == ERROR_SUCCESS ? DeleteEntrySeen(path, seen) : error;
+}
+
 DWORD RemoveTree(const CString& path, const KeepTest* keep) {
     if (path.IsEmpty() || !PathIsDirectoryA(path) || PathIsRelativeA(path))
         return ERROR_SUCCESS;
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return ErrorUnless(RemoveDirectoryA(path));
-    DWORD firstError = RemoveContent(path, keep);
-    if (firstError == ERROR_SUCCESS && !RemoveDirectoryA(path))
-        firstError = GetLastError();
-    return firstError;
+    return RemovePath(path, keep);
 }
 
 } // namespace

@@ -65,6 +65,63 @@ TEST_F(FilesTest, RemovingAFolderLinkRemovesOnlyTheLink) {
     EXPECT_EQ(ReadBytes(root / "outside" / "keep.dll"), "keep");
 }
 
+// An entry opened itself, for its attributes and its removal, never what a link at its name
+// points to.
+HANDLE OpenItself(const std::string& dosPath) {
+    return CreateFileA(dosPath.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Opens the entry, checks what it is and asks for its removal; the removal's last error, or
+// ERROR_SUCCESS.
+DWORD RemoveThroughHandle(const std::string& dosPath, DWORD expectedKind) {
+    const HANDLE entry = OpenItself(dosPath);
+    if (entry == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    EXPECT_TRUE(GetFileInformationByHandle(entry, &info));
+    EXPECT_EQ(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, expectedKind) << dosPath;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetLastError(0xdeadbeef);
+    const BOOL removed =
+        SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition);
+    const DWORD error = removed ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(entry);
+    return error;
+}
+
+TEST_F(FilesTest, AnEntryOpenedItselfIsRemovedThroughItsHandle) {
+    WriteBytes(dir / "File.dll", "x");
+    fs::create_directory(dir / "empty");
+    WriteBytes(dir / "full" / "a", "a");
+    EXPECT_EQ(RemoveThroughHandle(Dos("file.dll"), 0), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(RemoveThroughHandle(Dos("empty"), FILE_ATTRIBUTE_DIRECTORY),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(RemoveThroughHandle(Dos("full"), FILE_ATTRIBUTE_DIRECTORY),
+              static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(RemoveThroughHandle(Dos("none.dll"), 0), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(NamesIn(dir), std::set<std::string>{"full"});
+}
+
+TEST_F(FilesTest, AReadOnlyFileOpenedItselfStays) {
+    WriteBytes(dir / "ro.dll", "keep");
+    MakeReadOnly(dir / "ro.dll");
+    EXPECT_EQ(RemoveThroughHandle(Dos("ro.dll"), 0), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadBytes(dir / "ro.dll"), "keep");
+}
+
+TEST_F(FilesTest, ALinkOpenedItselfGoesWithoutItsTarget) {
+    WriteBytes(root / "outside" / "keep.dll", "keep");
+    fs::create_directory_symlink(root / "outside", dir / "folder-link");
+    fs::create_symlink(root / "outside" / "keep.dll", dir / "file-link.dll");
+    EXPECT_EQ(RemoveThroughHandle(Dos("folder-link"), FILE_ATTRIBUTE_DIRECTORY),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(RemoveThroughHandle(Dos("file-link.dll"), 0), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_TRUE(NamesIn(dir).empty());
+    EXPECT_EQ(ReadBytes(root / "outside" / "keep.dll"), "keep");
+}
+
 TEST_F(FilesTest, CopyCreatesAndReplacesKeepingTheInstalledName) {
     WriteBytes(dir / "src.dll", "new bytes");
     WriteBytes(dir / "INSTALLED.DLL", "old");

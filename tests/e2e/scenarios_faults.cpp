@@ -1,6 +1,7 @@
 // Scenarios with a fault injected into the Linux build's file-system calls: a library folder
 // that cannot be listed, an entry that cannot be read, a primary library whose existence
-// cannot be told. Each fails the run with everything kept for the next one.
+// cannot be told, each failing the run with everything kept for the next one; and a folder
+// swapped for a link while the run removes it.
 #include "expected_text.h"
 #include "scenario_table.h"
 
@@ -80,6 +81,31 @@ Scenario PrimaryLibraryCannotBeChecked() {
         .interposed = true};
 }
 
+// Another user swaps a subfolder of LIB for a link to a folder of their choice while the run
+// removes LIB, right before the given call on it: nothing is ever deleted outside LIB, and the
+// link, which the run did not list as a folder, keeps LIB in place.
+Scenario LibrarySubfolderSwappedForALink(const std::string& moment, const std::string& call) {
+    const Tree lib = {{"LIB", kFolder},
+                      {"LIB/a.dll", "v1.0.0.0.dll"},
+                      {"LIB/sub/x.dll", "text:inside"},
+                      {"LIB/sub/y.txt", "text:inside"},
+                      {"LIB/zlink", "-> <out-host>"},
+                      {"<out>/x.dll", "text:outside"},
+                      {"<out>/y.txt", "text:outside"}};
+    return {.name = "library_subfolder_swapped_for_a_link_" + moment,
+            .setup = Given(lib),
+            .console = {kStart, kCopying, Copied("LIB\\a.dll", "a.dll"), kDone},
+            .systemFolder = {{"a.dll", "v1.0.0.0.dll"}},
+            .programFolder = {{"LIB", kFolder}, {"LIB/sub", "-> <out-host>"}},
+            .outsideFolder = {{"x.dll", "text:outside"}, {"y.txt", "text:outside"}},
+            .linuxOnly = kInjected,
+            .environment = {"DLLINSTALL_FAULT_CALL=" + call,
+                            "DLLINSTALL_FAULT_PATH=<pf-host>LIB/sub", "DLLINSTALL_FAULT_AT=1",
+                            "DLLINSTALL_FAULT_MODE=exchange",
+                            "DLLINSTALL_FAULT_EXCHANGE=<pf-host>LIB/sub:<pf-host>LIB/zlink"},
+            .interposed = true};
+}
+
 } // namespace
 
 std::vector<Scenario> FaultScenarios() {
@@ -89,7 +115,9 @@ std::vector<Scenario> FaultScenarios() {
             LibraryFolderCannotBeListed("readdir", 4, "EIO"),
             LibraryFolderCannotBeListed("readdir", 7, "EIO"),
             LibraryEntryCannotBeRead(),
-            PrimaryLibraryCannotBeChecked()};
+            PrimaryLibraryCannotBeChecked(),
+            LibrarySubfolderSwappedForALink("before_its_listing", "open"),
+            LibrarySubfolderSwappedForALink("before_its_deletes", "unlink")};
 }
 
 } // namespace e2e

@@ -186,6 +186,39 @@ Scenario ModesOfSourcesDoNotSpread() {
             .programFolder = {{"LIB", kFolder}, {"LIB/ro.dll", "v1.0.0.0.dll" + kReadOnly}}};
 }
 
+// A copy is never readable by more users than its source, whether the source is a link to a
+// file only root may read, as Tarvik.dll or in LIB, or such a file itself.
+Scenario PrivateSourcesStayPrivate() {
+    const fs::perms kPrivate = fs::perms(0600), kPrivateReadOnly = fs::perms(0400);
+    return {.name = "private_sources_stay_private",
+            .setup =
+                [=](const Layout& l) {
+                    PutFixture(l.outsideFolder / "secret.dll", "v2.0.0.0.dll");
+                    PutFixture(l.outsideFolder / "secret-a.dll", "v1.0.0.0.dll");
+                    SetMode(l.outsideFolder / "secret.dll", kPrivate);
+                    SetMode(l.outsideFolder / "secret-a.dll", kPrivate);
+                    PutLink(l.programFolder / "Tarvik.dll", l.outsideFolder / "secret.dll");
+                    PutLink(l.programFolder / "LIB" / "a.dll", l.outsideFolder / "secret-a.dll");
+                    PutFixture(l.programFolder / "LIB" / "b.dll", "v1.0.0.0.dll");
+                    SetMode(l.programFolder / "LIB" / "b.dll", kPrivate);
+                    PutFixture(l.programFolder / "LIB" / "c.dll", "v1.0.0.0.dll");
+                    SetMode(l.programFolder / "LIB" / "c.dll", kPrivateReadOnly);
+                },
+            .console = {kStart, Copied("Tarvik.dll", "Tarvik.dll"), kCopying,
+                        Copied("LIB\\a.dll", "a.dll"), Copied("LIB\\b.dll", "b.dll"),
+                        Copied("LIB\\c.dll", "c.dll"), kDone},
+            .systemFolder = {{"Tarvik.dll", "v2.0.0.0.dll (mode 0600)"},
+                             {"a.dll", "v1.0.0.0.dll (mode 0600)"},
+                             {"b.dll", "v1.0.0.0.dll (mode 0600)"},
+                             {"c.dll", "v1.0.0.0.dll" + kReadOnly + " (mode 0400)"}},
+            .programFolder = {{"LIB", kFolder},
+                              {"LIB/c.dll", "v1.0.0.0.dll" + kReadOnly + " (mode 0400)"}},
+            .outsideFolder = {{"secret.dll", "v2.0.0.0.dll (mode 0600)"},
+                              {"secret-a.dll", "v1.0.0.0.dll (mode 0600)"}},
+            .linuxOnly = "Wine 8 gives every copy 0644, or 0444 read-only, whatever its source's "
+                         "mode"};
+}
+
 // The log is written beside its name and renamed over it: a link there is replaced, never
 // written through, whether it leads to a file elsewhere or nowhere.
 Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
@@ -207,7 +240,7 @@ Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
 
 std::vector<Scenario> HostileScenarios() {
     std::vector<Scenario> scenarios = {NamesWindowsCannotHoldStayInLibraryFolder(),
-                                       ModesOfSourcesDoNotSpread(),
+                                       ModesOfSourcesDoNotSpread(), PrivateSourcesStayPrivate(),
                                        LogNameTakenByLink("link_to_a_file_outside", false),
                                        LogNameTakenByLink("dangling_link", true)};
     const std::pair<std::string, std::string> folders[] = {

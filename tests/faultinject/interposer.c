@@ -6,7 +6,8 @@
 //                                   counted call is (useful with the filters below)
 //   DLLINSTALL_FAULT_MODE=m         EIO, ENOSPC, EACCES, EPERM, EROFS, EDQUOT, EMFILE, ENOMEM
 //                                   (the call fails with that errno) or
-//                                   kill (SIGKILL before the call); unset: only count
+//                                   kill (SIGKILL before the call), exchange (see below);
+//                                   unset: only count
 //   DLLINSTALL_FAULT_CALL=name      count only this call: a symbol ("openat") or a family
 //                                   ("open", "stat", "lstat", "readdir", "opendir", ...)
 //   DLLINSTALL_FAULT_PATH=text      count only calls whose path (or descriptor's path) has text
@@ -15,6 +16,9 @@
 //   DLLINSTALL_FAULT_DIRTY=p        with kill: write "device inode" to p, one a line, for every
 //                                   file written since its last fsync, fdatasync or syncfs,
 //                                   whose data a power cut could lose
+//   DLLINSTALL_FAULT_EXCHANGE=a:b   with mode exchange: swap the entries at host paths a and b
+//                                   (renameat2 RENAME_EXCHANGE) right before the hit call, as
+//                                   another user racing the run would, and let the call go on
 //   DLLINSTALL_FAULT_NO_TMPFILE=1   refuse every open with O_TMPFILE (EOPNOTSUPP, not counted),
 //                                   as a file system without unnamed files does
 //
@@ -36,10 +40,11 @@
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
-enum FaultMode { kOnlyCount, kFailCall, kKillProcess };
+enum FaultMode { kOnlyCount, kFailCall, kKillProcess, kExchange };
 
 struct FaultState {
     int active;
@@ -53,6 +58,7 @@ struct FaultState {
     int traceFd;
     int noTmpfile;
     const char* dirtyFile;
+    const char* exchange;
     unsigned long count;
 };
 
@@ -195,6 +201,20 @@ static void Trace(unsigned long k, const char* name, const char* first, const ch
                     (size_t)length < sizeof line ? (size_t)length : sizeof line);
 }
 
+// Swaps the two entries of DLLINSTALL_FAULT_EXCHANGE, once: a folder the run has listed turns
+// into a link between two of its calls.
+static void ExchangeEntries(void) {
+    static int s_done;
+    const char* colon = g_fault.exchange ? strchr(g_fault.exchange, ':') : NULL;
+    if (s_done || !colon)
+        return;
+    s_done = 1;
+    char first[PATH_MAX];
+    snprintf(first, sizeof first, "%.*s", (int)(colon - g_fault.exchange), g_fault.exchange);
+    if (syscall(SYS_renameat2, AT_FDCWD, first, AT_FDCWD, colon + 1, RENAME_EXCHANGE) != 0)
+        _exit(124); // the race could not be staged: the test must not pass unraced
+}
+
 // Decides the fate of one call: 0 lets it through, an errno value makes it fail.
 static int Intercept(const char* name, const char* family, Target first, Target second) {
     if (!g_fault.armed)
@@ -219,6 +239,11 @@ static int Intercept(const char* name, const char* family, Target first, Target 
             WriteDirty();
         raise(SIGKILL);
     }
+    if (hit && g_fault.mode == kExchange) {
+        ExchangeEntries();
+        errno = savedErrno;
+        return 0;
+    }
     if (g_fault.dirtyFile && !hit)
         TrackData(family, first, second);
     errno = savedErrno;
@@ -233,6 +258,10 @@ static int ParseMode(const char* text) {
                   {"EROFS", EROFS}, {"EDQUOT", EDQUOT}, {"EMFILE", EMFILE}, {"ENOMEM", ENOMEM}};
     if (strcmp(text, "kill") == 0) {
         g_fault.mode = kKillProcess;
+        return 1;
+    }
+    if (strcmp(text, "exchange") == 0) {
+        g_fault.mode = kExchange;
         return 1;
     }
     for (size_t i = 0; i < sizeof kModes / sizeof kModes[0]; ++i) {
@@ -263,6 +292,7 @@ __attribute__((constructor)) static void LoadSettings(void) {
     g_fault.countFile = getenv("DLLINSTALL_FAULT_COUNT_FILE");
     g_fault.noTmpfile = getenv("DLLINSTALL_FAULT_NO_TMPFILE") != NULL;
     g_fault.dirtyFile = getenv("DLLINSTALL_FAULT_DIRTY");
+    g_fault.exchange = getenv("DLLINSTALL_FAULT_EXCHANGE");
     g_realFstat = (int (*)(int, struct stat*))NextSymbol("fstat");
     if (trace && *trace && g_realOpen)
         g_fault.traceFd =

@@ -38,10 +38,11 @@ bool HasNoWriteBit(fs::perms perms) {
     return (perms & write) == fs::perms::none;
 }
 
-// The bits that no installed or untouched file of a scenario has under umask 022.
+// The bits that no installed or untouched file of a scenario has under umask 022, and the
+// read bits that every such file has.
 std::string UnusualMode(fs::perms perms) {
     const auto bits = static_cast<unsigned>(perms & fs::perms::mask);
-    if ((bits & 07133) == 0)
+    if ((bits & 07133) == 0 && (bits & 0444) == 0444)
         return {};
     char text[24];
     snprintf(text, sizeof text, " (mode %04o)", bits);

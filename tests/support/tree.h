@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 // name of the fixture DLL whose bytes a file has ("v2.0.0.0.dll"), "text:<bytes>" for any
 // other file up to kLongestShownText bytes, and "bytes:<size>:<hash>" for a longer one, and
 // kFifo, kSocket or kDevice for what is no file to read. A file without any write permission bit
-// gets the suffix kReadOnly; one with a special, execute or group or others' write bit also
-// " (mode 0NNNN)".
+// gets the suffix kReadOnly; one with a special, execute or group or others' write bit, or
+// without a read bit for all, also " (mode 0NNNN)".
 using Tree = std::map<std::string, std::string>;
 
 inline const std::string kFolder = "<folder>";

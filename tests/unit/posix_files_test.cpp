@@ -13,19 +13,28 @@ namespace {
 
 using namespace testing_support;
 
-// The copy takes the modification time and, of the mode, only the read-only attribute: a
-// setuid, executable or world-writable source never makes such a system file.
-TEST_F(FilesTest, CopyCarriesTheModificationTimeAndOnlyTheReadOnlyAttribute) {
+// The copy takes the modification time and, of the mode, only the read-only attribute and who
+// may read it: a setuid, executable or world-writable source never makes such a system file, and
+// a private one never becomes readable by others. The copy's group is the runner's, so a source's
+// group may read it only where the group is the same.
+TEST_F(FilesTest, CopyCarriesTheModificationTimeTheReadOnlyAttributeAndNoWiderReading) {
+    constexpr gid_t kRunners = static_cast<gid_t>(-1), kOthers = 65534;
     const struct {
         mode_t source;
+        gid_t group;
         mode_t copy;
-    } kModes[] = {{0644, 0644}, {0750, 0644}, {04755, 0644}, {02755, 0644}, {01644, 0644},
-                  {0777, 0644}, {0666, 0644}, {0444, 0444},  {0555, 0444},  {06555, 0444}};
+    } kModes[] = {{0644, kRunners, 0644},  {0750, kRunners, 0640},  {04755, kRunners, 0644},
+                  {02755, kRunners, 0644}, {01644, kRunners, 0644}, {0777, kRunners, 0644},
+                  {0666, kRunners, 0644},  {0444, kRunners, 0444},  {0555, kRunners, 0444},
+                  {06555, kRunners, 0444}, {0600, kRunners, 0600},  {0400, kRunners, 0400},
+                  {0640, kOthers, 0600},   {0604, kOthers, 0604},   {0440, kOthers, 0400}};
     const auto when = fs::file_time_type::clock::now() - std::chrono::hours(48);
-    for (const auto& [source, copy] : kModes) {
-        const std::string name = std::to_string(source);
+    for (const auto& [source, group, copy] : kModes) {
+        const std::string name = std::to_string(source) + "-" + std::to_string(group);
         WriteBytes(dir / (name + ".src"), "x");
         chmod((dir / (name + ".src")).c_str(), source);
+        if (group != kRunners && chown((dir / (name + ".src")).c_str(), -1, group) != 0)
+            continue; // only root can give a file away
         fs::last_write_time(dir / (name + ".src"), when);
         ASSERT_TRUE(CopyFileA(Dos(name + ".src").c_str(), Dos(name + ".dll").c_str(), FALSE));
         struct stat st {};
@@ -118,6 +127,29 @@ TEST(Modules, OnlyTheBuiltInModulesLoadAndTheyAreCounted) {
     EXPECT_EQ(posix::LoadedModuleReferences(), 0);
     EXPECT_FALSE(FreeLibrary(module));
     EXPECT_FALSE(FreeLibrary(version));
+}
+
+// Below a folder the layer has reached, a folder reached through a link is read, as Windows
+// reads through one, but nothing is removed, created or renamed in it: another user may have
+// put the link where a folder was, to turn a root run against a folder of their choice.
+TEST_F(FilesTest, NothingChangesInAFolderReachedThroughALink) {
+    WriteBytes(root / "outside" / "victim.dll", "v");
+    WriteBytes(dir / "src.dll", "s");
+    fs::create_directory_symlink(root / "outside", dir / "link");
+    ASSERT_NE(GetFileAttributesA(Dos("link").c_str()), INVALID_FILE_ATTRIBUTES); // reaches dir
+    EXPECT_NE(GetFileAttributesA(Dos("link\\victim.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FAILS_WITH(DeleteFileA(Dos("link\\victim.dll").c_str()), ERROR_ACCESS_DENIED);
+    EXPECT_FAILS_WITH(CopyFileA(Dos("src.dll").c_str(), Dos("link\\victim.dll").c_str(), FALSE),
+                      ERROR_ACCESS_DENIED);
+    EXPECT_FAILS_WITH(MoveFileExA(Dos("src.dll").c_str(), Dos("link\\new.dll").c_str(), 0),
+                      ERROR_ACCESS_DENIED);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateFileA(Dos("link\\new.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                          nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(NamesIn(root / "outside"), std::set<std::string>{"victim.dll"});
+    EXPECT_EQ(ReadBytes(root / "outside" / "victim.dll"), "v");
 }
 
 } // namespace

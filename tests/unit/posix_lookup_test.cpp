@@ -1,5 +1,5 @@
 // Case-insensitive lookups stay true to the folder as it is now, whoever changed it since it
-// was last read; relative paths need a current folder on a drive.
+// was last read, in the folder that was reached; relative paths need a current folder on a drive.
 #include "paths/dos_path.h"
 #include "test_support.h"
 
@@ -35,11 +35,17 @@ TEST_F(LookupTest, SeesNamesCreatedRemovedAndRenamedSinceTheFolderWasRead) {
     EXPECT_EQ(OnDisk("C:\\windows\\system32\\über.dll"), "ÜBER.DLL");
 }
 
-TEST_F(LookupTest, AFolderReplacedAtTheSamePathIsReadAfresh) {
+// A folder once reached is the folder meant from then on: one moved away and replaced by
+// another at its path is still the one used, while one removed is read afresh.
+TEST_F(LookupTest, AFolderReachedStaysTheOneUsedUntilItIsRemoved) {
     EXPECT_EQ(OnDisk("C:\\windows\\system32\\old.dll"), "");
     fs::rename(system32, root / "moved");
     fs::create_directory(system32);
     WriteBytes(system32 / "OLD.DLL", "o");
+    WriteBytes(root / "moved" / "Kept.dll", "k");
+    EXPECT_EQ(OnDisk("C:\\windows\\system32\\old.dll"), "");
+    EXPECT_EQ(OnDisk("C:\\windows\\system32\\kept.dll"), "Kept.dll");
+    fs::remove_all(root / "moved");
     EXPECT_EQ(OnDisk("C:\\windows\\system32\\old.dll"), "OLD.DLL");
     EXPECT_EQ(OnDisk("C:\\windows\\SYSTEM32\\old.dll"), "OLD.DLL");
 }

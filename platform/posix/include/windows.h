@@ -21,6 +21,7 @@ typedef uint32_t DWORD;
 typedef unsigned int UINT;
 typedef int32_t LONG;
 typedef uint64_t ULONGLONG;
+typedef unsigned char BOOLEAN;
 typedef char CHAR;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
@@ -112,6 +113,12 @@ typedef intptr_t (*FARPROC)();
 #define TRUNCATE_EXISTING 5
 #define FILE_BEGIN 0
 #define FILE_END 2
+// Access to an entry itself, and opening it without following a link or junction at its name.
+#define DELETE 0x00010000
+#define SYNCHRONIZE 0x00100000
+#define FILE_READ_ATTRIBUTES 0x00000080
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 
 // MoveFileExA.
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
@@ -149,6 +156,31 @@ typedef struct _WIN32_FIND_DATAA {
     CHAR cFileName[MAX_PATH];
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+typedef enum _FILE_INFO_BY_HANDLE_CLASS {
+    FileBasicInfo = 0,
+    FileStandardInfo = 1,
+    FileNameInfo = 2,
+    FileRenameInfo = 3,
+    FileDispositionInfo = 4
+} FILE_INFO_BY_HANDLE_CLASS;
+
+typedef struct _FILE_DISPOSITION_INFO {
+    BOOLEAN DeleteFile;
+} FILE_DISPOSITION_INFO;
 
 // Code pages: the Linux build's text and its console are UTF-8, as Linux has them.
 #define CP_UTF8 65001
@@ -191,6 +223,9 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveH
                      DWORD dwMoveMethod);
 BOOL SetEndOfFile(HANDLE hFile);
 BOOL FlushFileBuffers(HANDLE hFile);
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+BOOL SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                LPVOID lpFileInformation, DWORD dwBufferSize);
 BOOL CloseHandle(HANDLE hObject);
 
 // Named mutexes, which serialize runs across processes.

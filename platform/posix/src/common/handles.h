@@ -9,7 +9,7 @@
 
 namespace posix {
 
-enum class HandleKind { File, Find, Mutex };
+enum class HandleKind { File, Find, Mutex, Entry };
 
 struct HandleObject {
     explicit HandleObject(HandleKind k) : kind(k) {}

@@ -13,7 +13,8 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
         posix::Fail(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return posix::AttributesOf(resolved.path, resolved.st);
+    return posix::AttributesOf(resolved.folder ? resolved.folder->fd.get() : -1, resolved.name,
+                               resolved.st);
 }
 
 BOOL PathIsDirectoryA(LPCSTR pszPath) {

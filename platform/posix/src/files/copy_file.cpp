@@ -3,6 +3,7 @@
 #include "common/last_error.h"
 #include "common/unique_fd.h"
 #include "files/file_info.h"
+#include "files/removal.h"
 #include "files/temporaries.h"
 #include "paths/dos_path.h"
 #include "paths/system_view.h"
@@ -17,7 +18,6 @@
 namespace {
 
 using posix::Fail;
-using posix::NextTemporaryPath;
 using posix::UniqueFd;
 
 bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BOOL failIfExists) {
@@ -27,7 +27,8 @@ bool CheckDestination(const posix::HostPath& dst, const struct stat& srcStat, BO
         return Fail(ERROR_FILE_EXISTS);
     // Only a link needs a second look, at what it points to.
     struct stat target = dst.st;
-    if (!S_ISLNK(dst.st.st_mode) || stat(dst.path.c_str(), &target) == 0) {
+    if (!S_ISLNK(dst.st.st_mode) ||
+        fstatat(dst.folder->fd.get(), dst.name.c_str(), &target, 0) == 0) {
         if (S_ISDIR(target.st_mode))
             return Fail(ERROR_ACCESS_DENIED);
         // Copying a file onto itself would empty it; Windows refuses, the file being open.
@@ -83,9 +84,14 @@ bool CopyContent(int from, int to) {
 
 // The copy carries the read-only attribute and nothing else of the source's mode: what Wine
 // gives under umask 022, owned by whoever runs the tool. A setuid, executable or world-writable
-// source must never become such a system file.
+// source must never become such a system file, and a copy is never readable by more users than
+// its source: the group, which becomes the runner's, reads it only where everybody may.
 mode_t CopyMode(const struct stat& srcStat) {
-    return posix::IsReadOnlyMode(srcStat.st_mode) ? 0444 : 0644;
+    const mode_t owner = posix::IsReadOnlyMode(srcStat.st_mode) ? 0400 : 0600;
+    const bool everybodyReads = (srcStat.st_mode & S_IROTH) != 0;
+    const bool groupReads =
+        (srcStat.st_mode & S_IRGRP) != 0 && (everybodyReads || srcStat.st_gid == getegid());
+    return owner | (groupReads ? S_IRGRP : 0) | (everybodyReads ? S_IROTH : 0);
 }
 
 bool CopyMetadata(int to, const struct stat& srcStat) {
@@ -95,27 +101,23 @@ bool CopyMetadata(int to, const struct stat& srcStat) {
     return TRUE;
 }
 
-std::string FolderOf(const std::string& path) {
-    return path.substr(0, path.rfind('/'));
-}
-
-// Links an anonymous file to a name. Newer kernels take the descriptor itself; older ones
-// refuse that without privileges, and then the descriptor's /proc name serves.
-int LinkAnonymous(int fd, const std::string& path) {
-    if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+// Links an anonymous file to a name in the folder. Newer kernels take the descriptor itself;
+// older ones refuse that without privileges, and then the descriptor's /proc name serves.
+int LinkAnonymous(int fd, int folderFd, const std::string& name) {
+    if (linkat(fd, "", folderFd, name.c_str(), AT_EMPTY_PATH) == 0)
         return 0;
     if (errno != ENOENT && errno != EPERM)
         return -1;
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
-    return linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    return linkat(AT_FDCWD, procPath.c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 // Gives the finished anonymous file a fresh name beside the destination; a link never
 // replaces an existing name.
-bool NameTemporary(int fd, const std::string& folder, std::string& tempPath) {
+bool NameTemporary(int fd, int folderFd, std::string& tempName) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = NextTemporaryPath(folder);
-        if (LinkAnonymous(fd, tempPath) == 0)
+        tempName = posix::NextTemporaryName();
+        if (LinkAnonymous(fd, folderFd, tempName) == 0)
             return TRUE;
         if (errno != EEXIST)
             break;
@@ -127,17 +129,17 @@ bool FlushData(int fd) {
     return fsync(fd) == 0 ? TRUE : posix::FailFromErrno();
 }
 
-// Writes the whole copy into a file of this run, which has no name until it is complete and
-// stays locked until it is renamed, and flushes it: renamed over the destination, it survives
-// a power cut whole.
-bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dstPath, UniqueFd& to,
-                    std::string& tempPath) {
-    const std::string folder = FolderOf(dstPath);
-    posix::RemoveLeftoverTemporaries(folder);
-    to.reset(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+// Writes the whole copy into a file of this run in the destination's folder, which has no name
+// until it is complete and stays locked until it is renamed, and flushes it: renamed over the
+// destination, it survives a power cut whole.
+bool WriteTemporary(int from, const struct stat& srcStat, const posix::HostPath& dst, UniqueFd& to,
+                    std::string& tempName) {
+    const int folderFd = dst.folder->fd.get();
+    posix::RemoveLeftoverTemporaries(folderFd, dst.path.substr(0, dst.path.rfind('/')));
+    to.reset(openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     const bool anonymous = to.get() >= 0;
     if (!anonymous)
-        to.reset(posix::CreateNamedTemporary(folder, tempPath));
+        to.reset(posix::CreateNamedTemporary(folderFd, tempName));
     if (to.get() < 0)
         return posix::FailFromErrno();
     bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();
@@ -145,10 +147,10 @@ bool WriteTemporary(int from, const struct stat& srcStat, const std::string& dst
         ok && CopyContent(from, to.get()) && CopyMetadata(to.get(), srcStat) && FlushData(to.get());
     bool named = !anonymous;
     if (ok && anonymous)
-        named = ok = NameTemporary(to.get(), folder, tempPath);
+        named = ok = NameTemporary(to.get(), folderFd, tempName);
     if (!ok && named) {
         const DWORD error = GetLastError();
-        unlink(tempPath.c_str());
+        unlinkat(folderFd, tempName.c_str(), 0);
         SetLastError(error);
     }
     return ok;
@@ -166,15 +168,17 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     // The source is the DLL in hand for its destination's name: a 32-bit one goes to syswow64.
     const std::string_view newName = lpNewFileName ? lpNewFileName : "";
     posix::NoteFileInHand(newName.substr(newName.find_last_of("\\/") + 1), src.path);
-    if (!posix::ResolvePath(lpNewFileName, dst) || !CheckDestination(dst, srcStat, bFailIfExists))
+    if (!posix::ResolveForNewName(lpNewFileName, dst) ||
+        !CheckDestination(dst, srcStat, bFailIfExists))
         return FALSE;
     UniqueFd to; // holds the temporary's lock until it has become the destination
-    std::string tempPath;
-    if (!WriteTemporary(from.get(), srcStat, dst.path, to, tempPath))
+    std::string tempName;
+    if (!WriteTemporary(from.get(), srcStat, dst, to, tempName))
         return FALSE;
-    if (rename(tempPath.c_str(), dst.path.c_str()) != 0) {
+    const int folderFd = dst.folder->fd.get();
+    if (renameat(folderFd, tempName.c_str(), folderFd, dst.name.c_str()) != 0) {
         const DWORD error = posix::Win32ErrorFromErrno(errno);
-        unlink(tempPath.c_str());
+        unlinkat(folderFd, tempName.c_str(), 0);
         return Fail(error);
     }
     return TRUE;

@@ -1,58 +1,82 @@
 // DeleteFileA and RemoveDirectoryA with the rules Windows enforces itself, so that they hold
-// for root too: a read-only file or folder stays, a link goes without its target.
+// for root too: a read-only file or folder stays, a link goes without its target. Each acts on
+// the name in the folder that was reached once, never through a path walked again.
 #include "common/last_error.h"
 #include "files/file_info.h"
+#include "files/removal.h"
 #include "paths/dos_path.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
-namespace {
+namespace posix {
 
-using posix::Fail;
-
-bool ResolveExisting(LPCSTR path, posix::HostPath& resolved) {
-    if (!posix::ResolvePath(path, resolved))
+bool ResolveForRemoval(LPCSTR path, HostPath& resolved) {
+    if (!ResolvePath(path, resolved))
         return false;
-    return resolved.exists ? TRUE : Fail(ERROR_FILE_NOT_FOUND);
-}
-
-bool IsLinkToFolder(const posix::HostPath& resolved) {
-    struct stat target {};
-    return S_ISLNK(resolved.st.st_mode) && stat(resolved.path.c_str(), &target) == 0 &&
-           S_ISDIR(target.st_mode);
-}
-
-} // namespace
-
-BOOL DeleteFileA(LPCSTR lpFileName) {
-    posix::HostPath resolved;
-    if (!ResolveExisting(lpFileName, resolved))
-        return FALSE;
-    if (S_ISDIR(resolved.st.st_mode) || IsLinkToFolder(resolved))
+    if (!resolved.exists)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    // Nothing is removed from a folder reached through a link: another user may have put the
+    // link where a folder was, to turn a removal against a folder of their choice.
+    if (!resolved.folder || resolved.folder->throughLink)
         return Fail(ERROR_ACCESS_DENIED);
-    if (!S_ISLNK(resolved.st.st_mode) && posix::IsReadOnlyMode(resolved.st.st_mode))
-        return Fail(ERROR_ACCESS_DENIED);
-    if (unlink(resolved.path.c_str()) != 0)
-        return posix::FailFromErrno();
     return TRUE;
 }
 
-BOOL RemoveDirectoryA(LPCSTR lpPathName) {
-    posix::HostPath resolved;
-    if (!ResolveExisting(lpPathName, resolved))
-        return FALSE;
+bool ResolveForNewName(LPCSTR path, HostPath& resolved) {
+    if (!ResolvePath(path, resolved))
+        return false;
+    if (!resolved.folder || resolved.folder->throughLink)
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+bool IsLinkToFolder(const HostPath& resolved) {
+    struct stat target {};
+    return S_ISLNK(resolved.st.st_mode) &&
+           fstatat(resolved.folder->fd.get(), resolved.name.c_str(), &target, 0) == 0 &&
+           S_ISDIR(target.st_mode);
+}
+
+bool UnlinkResolved(const HostPath& resolved, int flags) {
+    if (unlinkat(resolved.folder->fd.get(), resolved.name.c_str(), flags) != 0)
+        return errno == ENOTEMPTY || errno == EEXIST ? Fail(ERROR_DIR_NOT_EMPTY) : FailFromErrno();
+    if (flags & AT_REMOVEDIR)
+        ForgetFoldersAt(resolved.path);
+    return TRUE;
+}
+
+bool DeleteResolvedFile(const HostPath& resolved) {
+    if (S_ISDIR(resolved.st.st_mode) || IsLinkToFolder(resolved))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (!S_ISLNK(resolved.st.st_mode) && IsReadOnlyMode(resolved.st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    return UnlinkResolved(resolved, 0);
+}
+
+bool RemoveResolvedFolder(const HostPath& resolved) {
     if (S_ISLNK(resolved.st.st_mode)) {
         // A folder link goes as a link; what it points to is not ours to remove.
         if (!IsLinkToFolder(resolved))
             return Fail(ERROR_DIRECTORY);
-        return unlink(resolved.path.c_str()) == 0 ? TRUE : posix::FailFromErrno();
+        return UnlinkResolved(resolved, 0);
     }
     if (!S_ISDIR(resolved.st.st_mode))
         return Fail(ERROR_DIRECTORY);
-    if (posix::IsReadOnlyMode(resolved.st.st_mode))
+    if (IsReadOnlyMode(resolved.st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
-    if (rmdir(resolved.path.c_str()) != 0)
-        return Fail(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : posix::Win32ErrorFromErrno(errno));
-    return TRUE;
+    return UnlinkResolved(resolved, AT_REMOVEDIR);
+}
+
+} // namespace posix
+
+BOOL DeleteFileA(LPCSTR lpFileName) {
+    posix::HostPath resolved;
+    return posix::ResolveForRemoval(lpFileName, resolved) && posix::DeleteResolvedFile(resolved);
+}
+
+BOOL RemoveDirectoryA(LPCSTR lpPathName) {
+    posix::HostPath resolved;
+    return posix::ResolveForRemoval(lpPathName, resolved) && posix::RemoveResolvedFolder(resolved);
 }

@@ -1,6 +1,7 @@
 // CreateFileA and the calls on an open file that the log writer needs.
 #include "common/handles.h"
 #include "common/last_error.h"
+#include "files/entry_handle.h"
 #include "files/file_info.h"
 #include "files/volume.h"
 #include "paths/dos_path.h"
@@ -39,7 +40,7 @@ bool CheckDisposition(const posix::HostPath& target, DWORD access, DWORD disposi
     // A folder, FIFO, socket or device is never opened as a file: one would block, one
     // would wake a driver.
     struct stat st {};
-    if (stat(target.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    if (fstatat(target.folder->fd.get(), target.name.c_str(), &st, 0) == 0 && !S_ISREG(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     if ((access & GENERIC_WRITE) && posix::IsReadOnlyMode(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
@@ -69,18 +70,48 @@ bool FinishOpen(int fd, DWORD shareMode, DWORD disposition) {
 
 } // namespace
 
+namespace {
+
+// Creating takes a folder that was not reached through a link; opening what exists is reading.
+bool ResolveTarget(LPCSTR path, DWORD disposition, posix::HostPath& target) {
+    if (!posix::ResolvePath(path, target))
+        return false;
+    if (!target.folder)
+        return Fail(ERROR_ACCESS_DENIED); // a drive's root is no file
+    const bool creates = disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING;
+    if (creates && target.folder->throughLink)
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+// The open itself, in the folder reached once. A name that was not there is created
+// exclusively and one that is a link is never created through, so that no file appears where a
+// link planted meanwhile points.
+int OpenTarget(const posix::HostPath& target, DWORD access, DWORD disposition) {
+    int flags = OpenFlags(access, disposition) | O_NONBLOCK | O_NOCTTY;
+    if (!target.exists && (flags & O_CREAT))
+        flags |= O_EXCL;
+    else if (target.exists && S_ISLNK(target.st.st_mode))
+        flags &= ~O_CREAT;
+    return openat(target.folder->fd.get(), target.name.c_str(), flags, 0666);
+}
+
+} // namespace
+
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
+                   LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                   HANDLE) {
     if (posix::IsVolumePath(lpFileName))
         return posix::OpenVolume(lpFileName);
+    if (posix::OpensEntryItself(dwDesiredAccess, dwFlagsAndAttributes))
+        return posix::OpenEntry(lpFileName, dwDesiredAccess, dwFlagsAndAttributes,
+                                dwCreationDisposition);
     posix::HostPath target;
-    if (!posix::ResolvePath(lpFileName, target) ||
+    if (!ResolveTarget(lpFileName, dwCreationDisposition, target) ||
         !CheckDisposition(target, dwDesiredAccess, dwCreationDisposition))
         return INVALID_HANDLE_VALUE;
     // O_NONBLOCK keeps a FIFO from holding the open up; nothing but a regular file is kept.
-    const int fd =
-        open(target.path.c_str(),
-             OpenFlags(dwDesiredAccess, dwCreationDisposition) | O_NONBLOCK | O_NOCTTY, 0666);
+    const int fd = OpenTarget(target, dwDesiredAccess, dwCreationDisposition);
     if (fd < 0) {
         posix::FailFromErrno();
         return INVALID_HANDLE_VALUE;
@@ -88,8 +119,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (!FinishOpen(fd, dwShareMode, dwCreationDisposition)) {
         const DWORD error = GetLastError();
         close(fd);
-        if (!target.exists)
-            unlink(target.path.c_str()); // a file that could not be opened is not left created
+        if (!target.exists) // a file that could not be opened is not left created
+            unlinkat(target.folder->fd.get(), target.name.c_str(), 0);
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
@@ -164,8 +195,9 @@ BOOL SetEndOfFile(HANDLE hFile) {
 }
 
 BOOL CloseHandle(HANDLE hObject) {
-    // A mutex lets go of its lock with its descriptor.
-    if (posix::IsHandleOf(hObject, posix::HandleKind::Mutex)) {
+    // A mutex lets go of its lock with its descriptor; an entry's handle holds only its folder.
+    if (posix::IsHandleOf(hObject, posix::HandleKind::Mutex) ||
+        posix::IsHandleOf(hObject, posix::HandleKind::Entry)) {
         posix::ReleaseHandle(hObject);
         return TRUE;
     }

@@ -22,17 +22,16 @@ bool IsReadOnlyMode(mode_t mode) {
     return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-struct stat TargetOf(const std::string& hostPath, const struct stat& linkStat) {
+struct stat TargetOf(int folderFd, const std::string& name, const struct stat& linkStat) {
     struct stat target = linkStat;
-    if (S_ISLNK(linkStat.st_mode) && stat(hostPath.c_str(), &target) != 0)
+    if (S_ISLNK(linkStat.st_mode) &&
+        (folderFd < 0 || fstatat(folderFd, name.c_str(), &target, 0) != 0))
         target = linkStat; // a dangling link shows as a file
     return target;
 }
 
-DWORD AttributesOf(const std::string& hostPath, const struct stat& linkStat) {
-    const size_t slash = hostPath.rfind('/');
-    return AttributesFrom(hostPath.c_str() + (slash == std::string::npos ? 0 : slash + 1), linkStat,
-                          TargetOf(hostPath, linkStat));
+DWORD AttributesOf(int folderFd, const std::string& name, const struct stat& linkStat) {
+    return AttributesFrom(name.c_str(), linkStat, TargetOf(folderFd, name, linkStat));
 }
 
 DWORD AttributesFrom(const char* name, const struct stat& linkStat, const struct stat& target) {
@@ -75,6 +74,23 @@ void FillFindDataFrom(const std::string& name, const struct stat& linkStat,
     }
     // Host names are at most NAME_MAX (255) bytes, so they always fit with the terminator.
     strncpy(data.cFileName, name.c_str(), sizeof data.cFileName - 1);
+}
+
+void FillHandleInfoFrom(const std::string& name, const struct stat& linkStat,
+                        const struct stat& target, BY_HANDLE_FILE_INFORMATION& info) {
+    memset(&info, 0, sizeof info);
+    info.dwFileAttributes = AttributesFrom(name.c_str(), linkStat, target);
+    info.ftCreationTime = FileTimeFrom(target.st_ctim);
+    info.ftLastAccessTime = FileTimeFrom(target.st_atim);
+    info.ftLastWriteTime = FileTimeFrom(target.st_mtim);
+    info.dwVolumeSerialNumber = static_cast<DWORD>(linkStat.st_dev);
+    if (!S_ISDIR(target.st_mode)) {
+        info.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(target.st_size) >> 32);
+        info.nFileSizeLow = static_cast<DWORD>(target.st_size);
+    }
+    info.nNumberOfLinks = static_cast<DWORD>(linkStat.st_nlink);
+    info.nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(linkStat.st_ino) >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(linkStat.st_ino);
 }
 
 } // namespace posix

@@ -4,6 +4,7 @@
 #include "files/file_info.h"
 #include "paths/dos_path.h"
 #include "paths/name_fold.h"
+#include "paths/open_folders.h"
 #include "paths/system_view.h"
 #include "paths/windows_name.h"
 
@@ -111,6 +112,17 @@ bool SplitPattern(const std::string& pattern, std::string& folder, std::string& 
     return !mask.empty();
 }
 
+// The folder to list, held open, reached from its parent's descriptor: a link at its name is
+// followed, as Windows lists through one, but what is reached so is never removed from.
+posix::FolderRef ListedFolder(const posix::HostPath& resolved) {
+    if (!resolved.folder)
+        return posix::HoldFolderByPath(resolved.path);
+    if (posix::FolderRef held = posix::HeldFolder(resolved.path))
+        return held;
+    const std::string parentPath = resolved.path.substr(0, resolved.path.rfind('/'));
+    return posix::OpenChildFolder(resolved.folder, parentPath, resolved.name);
+}
+
 // Opens the folder to list. Only a folder that is not there is "path not found"; one that
 // cannot be read says why.
 bool OpenFolder(const std::string& folder, posix::FindObject& find) {
@@ -122,7 +134,8 @@ bool OpenFolder(const std::string& folder, posix::FindObject& find) {
     // What a program finds elsewhere is what it may install into the system folder next.
     find.notesInHand = !resolved.inSystemFolder;
     find.folderPath = resolved.path;
-    find.folderFd = open(resolved.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const posix::FolderRef listed = ListedFolder(resolved);
+    find.folderFd = listed ? posix::ReopenForReading(*listed) : -1;
     if (find.folderFd < 0)
         return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                    : posix::FailFromErrno();
@@ -139,7 +152,8 @@ bool FindPlainName(const std::string& pattern, WIN32_FIND_DATAA& data) {
     if (!resolved.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
     const std::string name = resolved.path.substr(resolved.path.rfind('/') + 1);
-    posix::FillFindDataFrom(name, resolved.st, posix::TargetOf(resolved.path, resolved.st), data);
+    const int folderFd = resolved.folder ? resolved.folder->fd.get() : -1;
+    posix::FillFindDataFrom(name, resolved.st, posix::TargetOf(folderFd, name, resolved.st), data);
     if (!resolved.inSystemFolder)
         posix::NoteFileInHand(name, resolved.path);
     return true;

@@ -1,9 +1,11 @@
 // MoveFileExA: a file renamed within its volume, as the log writer puts a finished log in place.
 #include "common/last_error.h"
 #include "files/file_info.h"
+#include "files/removal.h"
 #include "paths/dos_path.h"
 
 #include <cstdio>
+#include <fcntl.h>
 
 namespace {
 
@@ -15,7 +17,7 @@ bool CheckReplaced(const posix::HostPath& target, DWORD flags) {
         return TRUE;
     if (!(flags & MOVEFILE_REPLACE_EXISTING))
         return Fail(ERROR_ALREADY_EXISTS);
-    if (S_ISDIR(posix::TargetOf(target.path, target.st).st_mode))
+    if (S_ISDIR(posix::TargetOf(target.folder->fd.get(), target.name, target.st).st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(target.st.st_mode) && posix::IsReadOnlyMode(target.st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
@@ -28,16 +30,15 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
     if ((dwFlags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING)) != 0)
         return Fail(ERROR_INVALID_PARAMETER);
     posix::HostPath source, target;
-    if (!posix::ResolvePath(lpExistingFileName, source))
-        return FALSE;
-    if (!source.exists)
-        return Fail(ERROR_FILE_NOT_FOUND);
-    if (!posix::ResolvePath(lpNewFileName, target) || !CheckReplaced(target, dwFlags))
+    if (!posix::ResolveForRemoval(lpExistingFileName, source) ||
+        !posix::ResolveForNewName(lpNewFileName, target) || !CheckReplaced(target, dwFlags))
         return FALSE;
     if (target.exists && S_ISDIR(source.st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
-    // rename() replaces a link standing at the new name as a link: nothing is written through it.
-    if (rename(source.path.c_str(), target.path.c_str()) != 0)
+    // renameat() replaces a link standing at the new name as a link: nothing is written through
+    // it, and both names are taken in the folders reached once.
+    if (renameat(source.folder->fd.get(), source.name.c_str(), target.folder->fd.get(),
+                 target.name.c_str()) != 0)
         return posix::FailFromErrno();
     return TRUE;
 }

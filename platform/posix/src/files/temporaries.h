@@ -6,17 +6,18 @@
 
 namespace posix {
 
-// A path in the folder that no other run uses: another process has another id, and this one
+// A name that no other run uses in any folder: another process has another id, and this one
 // counts.
-std::string NextTemporaryPath(const std::string& folder);
+std::string NextTemporaryName();
 
-// Creates a named temporary under a fresh name, exclusively, never a file another run made;
-// -1 with errno set on failure.
-int CreateNamedTemporary(const std::string& folder, std::string& tempPath);
+// Creates a named temporary under a fresh name in the open folder, exclusively, never a file
+// another run made; -1 with errno set on failure.
+int CreateNamedTemporary(int folderFd, std::string& tempName);
 
-// Removes from the folder the temporaries of runs that were killed, whatever file they were
-// copying, but never one whose writer still holds its lock; once per folder in a process.
-void RemoveLeftoverTemporaries(const std::string& folder);
+// Removes from the open folder (host path folderPath) the temporaries of runs that were killed,
+// whatever file they were copying, but never one whose writer still holds its lock; once per
+// folder in a process.
+void RemoveLeftoverTemporaries(int folderFd, const std::string& folderPath);
 
 } // namespace posix
 

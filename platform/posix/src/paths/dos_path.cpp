@@ -4,6 +4,7 @@
 #include "paths/drives.h"
 #include "paths/name_fold.h"
 #include "paths/name_index.h"
+#include "paths/open_folders.h"
 #include "paths/system_view.h"
 #include "paths/windows_name.h"
 
@@ -197,36 +198,6 @@ bool WalkNames(const std::string& host, size_t rootLength, HostPath& out) {
     return TRUE;
 }
 
-// Settles a missing last name in one step where its folder is there as spelled, which is what
-// a new file's path looks like; anything else takes the walk.
-bool ResolveMissingLeaf(const std::string& host, size_t rootLength, HostPath& out) {
-    const size_t slash = host.rfind('/');
-    if (slash < rootLength)
-        return false;
-    const std::string folder = host.substr(0, slash);
-    struct stat folderStat {};
-    if (stat(folder.empty() ? "/" : folder.c_str(), &folderStat) != 0 ||
-        !S_ISDIR(folderStat.st_mode))
-        return false;
-    std::string onDisk;
-    const NameLookup lookup =
-        FindNameIgnoringCase(folder, folderStat, host.substr(slash + 1), onDisk);
-    if (lookup == NameLookup::Failed)
-        return false; // the walk looks again and reports the error
-    if (lookup == NameLookup::Absent) {
-        out.path = host;
-        out.exists = false;
-        return true;
-    }
-    out.path = JoinHostPath(folder, onDisk);
-    if (lstat(out.path.c_str(), &out.st) == 0) {
-        out.exists = true;
-        return true;
-    }
-    out.path.clear(); // vanished meanwhile: the walk reports it as it always has
-    return false;
-}
-
 // The host form of a Windows path, before any name is looked up.
 bool SpellHostPath(LPCSTR dosPath, SpelledPath& spelled) {
     if (!dosPath || !*dosPath)
@@ -239,58 +210,162 @@ bool SpellHostPath(LPCSTR dosPath, SpelledPath& spelled) {
 
 } // namespace
 
+namespace {
+
+// A folder on the way down from a held one: held itself already, or opened below it now.
+FolderRef ChildFolder(const FolderRef& parent, const std::string& parentPath,
+                      const std::string& name) {
+    FolderRef child = HeldFolder(JoinHostPath(parentPath, name));
+    return child ? child : OpenChildFolder(parent, parentPath, name);
+}
+
+// Descends one name from a held folder, finding it without regard to case on a miss; path
+// becomes the child's, in the case it has on disk.
+bool DescendOneName(FolderRef& folder, std::string& path, const std::string& name) {
+    FolderRef child = ChildFolder(folder, path, name);
+    std::string onDisk = name;
+    if (!child && errno == ENOENT) {
+        const NameLookup lookup = FindNameIgnoringCase(folder->fd.get(), name, onDisk);
+        if (lookup == NameLookup::Absent)
+            return Fail(ERROR_PATH_NOT_FOUND);
+        if (lookup == NameLookup::Found)
+            child = ChildFolder(folder, path, onDisk);
+    }
+    if (!child)
+        return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND) : FailFromErrno();
+    folder = std::move(child);
+    path = JoinHostPath(path, onDisk);
+    return TRUE;
+}
+
+// The held folder closest above the spelled folder (itself included); `end` becomes the length
+// of the spelled path it stands for.
+FolderRef ClosestHeldFolder(const std::string& spelled, size_t rootLength, size_t& end) {
+    end = spelled.size();
+    for (;;) {
+        if (FolderRef held = HeldFolder(spelled.substr(0, end)))
+            return held;
+        if (end <= rootLength)
+            return nullptr;
+        const size_t slash = spelled.rfind('/', end - 1);
+        end = slash == std::string::npos || slash < rootLength ? rootLength : slash;
+    }
+}
+
+// A folder below no held one is opened by its path, links followed: it is where the caller
+// starts from, as the program folder and the system folders are.
+FolderRef HoldFolderFromPath(const std::string& spelled, size_t rootLength, std::string& path) {
+    HostPath found;
+    if (spelled.size() == rootLength) {
+        path = spelled;
+    } else {
+        if (!WalkNames(spelled, rootLength, found))
+            return nullptr;
+        if (!found.exists)
+            return Fail(ERROR_PATH_NOT_FOUND), nullptr;
+        path = found.path;
+    }
+    FolderRef folder = HoldFolderByPath(path);
+    if (!folder && (errno == ENOENT || errno == ENOTDIR))
+        Fail(ERROR_PATH_NOT_FOUND);
+    else if (!folder)
+        FailFromErrno();
+    return folder;
+}
+
+// Reaches the folder of a spelled host path: from the closest held folder, every name below it
+// is opened without following a link unawares, so that no folder is reached by a path twice.
+bool ReachFolder(const std::string& spelled, size_t rootLength, FolderRef& folder,
+                 std::string& path) {
+    size_t end = 0;
+    folder = ClosestHeldFolder(spelled, rootLength, end);
+    if (!folder) {
+        folder = HoldFolderFromPath(spelled, rootLength, path);
+        return folder != nullptr;
+    }
+    path = spelled.substr(0, end);
+    while (end < spelled.size()) {
+        const size_t start = end + 1;
+        end = std::min(spelled.find('/', start), spelled.size());
+        if (!DescendOneName(folder, path, spelled.substr(start, end - start)))
+            return false;
+    }
+    return TRUE;
+}
+
+// Looks up the last name in its folder, exactly first and then without regard to case.
+bool FindLastName(const std::string& folderPath, const std::string& name, HostPath& out) {
+    const int folderFd = out.folder->fd.get();
+    out.name = name;
+    if (fstatat(folderFd, name.c_str(), &out.st, AT_SYMLINK_NOFOLLOW) == 0) {
+        out.exists = true;
+    } else if (errno != ENOENT) {
+        return errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND) : FailFromErrno();
+    } else {
+        std::string onDisk;
+        const NameLookup lookup = FindNameIgnoringCase(folderFd, name, onDisk);
+        if (lookup == NameLookup::Failed)
+            return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
+                                                       : FailFromErrno();
+        if (lookup == NameLookup::Found) {
+            out.name = onDisk;
+            if (fstatat(folderFd, onDisk.c_str(), &out.st, AT_SYMLINK_NOFOLLOW) != 0)
+                return FailFromErrno();
+            out.exists = true;
+        }
+    }
+    out.path = JoinHostPath(folderPath, out.name);
+    return TRUE;
+}
+
+} // namespace
+
 bool ResolvePath(LPCSTR dosPath, HostPath& out) {
     out = HostPath();
     SpelledPath spelled;
     if (!SpellHostPath(dosPath, spelled))
         return false;
     out.inSystemFolder = spelled.inSystemFolder;
-    std::string& host = spelled.host;
-    const size_t rootLength = spelled.rootLength;
-    // Most paths are spelled as they are on disk: one lstat settles them.
-    if (lstat(host.empty() ? "/" : host.c_str(), &out.st) == 0) {
-        out.path = host.empty() ? std::string("/") : std::move(host);
+    const std::string& host = spelled.host;
+    if (host.size() == spelled.rootLength) {
+        // A drive's root has no folder of its own to be reached through.
+        out.path = host.empty() ? std::string("/") : host;
+        if (lstat(out.path.c_str(), &out.st) != 0)
+            return FailFromErrno();
         out.exists = true;
         return true;
     }
-    if (host.size() == rootLength)
-        return FailFromErrno();
-    if (errno == ENOENT && ResolveMissingLeaf(host, rootLength, out))
-        return true;
-    return WalkNames(host, rootLength, out);
+    const size_t slash = host.rfind('/');
+    std::string folderPath;
+    return ReachFolder(host.substr(0, slash), spelled.rootLength, out.folder, folderPath) &&
+           FindLastName(folderPath, host.substr(slash + 1), out);
 }
 
-namespace {
-
-// Opens the file the path names with O_PATH, which follows links but never blocks on a FIFO nor
-// calls a device's driver. A path spelled as it is on disk is settled by the open itself.
-bool OpenPathOnly(LPCSTR dosPath, HostPath& out, UniqueFd& pathFd) {
+bool HoldFolderAt(LPCSTR dosFolder) {
     SpelledPath spelled;
-    if (!SpellHostPath(dosPath, spelled))
+    if (!SpellHostPath(dosFolder, spelled))
         return false;
-    std::string& host = spelled.host;
-    out.inSystemFolder = spelled.inSystemFolder;
-    pathFd.reset(open(host.empty() ? "/" : host.c_str(), O_PATH | O_CLOEXEC));
-    if (pathFd.get() >= 0) {
-        out.path = host.empty() ? std::string("/") : std::move(host);
-        out.exists = true;
-        return true;
-    }
+    if (HeldFolder(spelled.host))
+        return TRUE;
+    std::string path;
+    FolderRef folder = HoldFolderFromPath(spelled.host, spelled.rootLength, path);
+    if (folder && path != spelled.host)
+        HoldFolder(spelled.host, dup(folder->fd.get()), false);
+    return folder != nullptr;
+}
+
+bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd) {
     if (!ResolvePath(dosPath, out))
         return false;
     if (!out.exists)
         return Fail(ERROR_FILE_NOT_FOUND);
-    pathFd.reset(open(out.path.c_str(), O_PATH | O_CLOEXEC));
-    return pathFd.get() >= 0 ? TRUE : FailFromErrno();
-}
-
-} // namespace
-
-bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd) {
-    out = HostPath();
-    UniqueFd pathFd;
-    return OpenPathOnly(dosPath, out, pathFd) &&
-           ReopenRegularFile(pathFd.get(), out.path, out.st, fd);
+    if (!out.folder)
+        return Fail(ERROR_ACCESS_DENIED); // a drive's root is no file
+    // O_PATH follows a link, as Windows does, but never blocks on a FIFO nor wakes a device.
+    const UniqueFd pathFd(openat(out.folder->fd.get(), out.name.c_str(), O_PATH | O_CLOEXEC));
+    if (pathFd.get() < 0)
+        return FailFromErrno();
+    return ReopenRegularFile(pathFd.get(), out.path, out.st, fd);
 }
 
 namespace {

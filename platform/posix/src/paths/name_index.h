@@ -18,9 +18,8 @@ enum class NameLookup { Found, Absent, Failed };
 NameLookup FindNameIgnoringCase(const std::string& folder, const std::string& name,
                                 std::string& found);
 
-// The same, for a caller that has just taken the folder's stat (links followed).
-NameLookup FindNameIgnoringCase(const std::string& folder, const struct stat& folderStat,
-                                const std::string& name, std::string& found);
+// The same in the folder open as folderFd (O_PATH will do).
+NameLookup FindNameIgnoringCase(int folderFd, const std::string& name, std::string& found);
 
 } // namespace posix
 

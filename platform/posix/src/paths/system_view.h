@@ -13,6 +13,8 @@ namespace posix {
 
 // Where Wine keeps the system folder of a 64-bit prefix.
 constexpr const char* kSystemFolder = "C:\\windows\\system32";
+// And where it keeps the one of 32-bit programs.
+constexpr const char* kThirtyTwoBitSystemFolder = "C:\\windows\\syswow64";
 
 constexpr uint16_t kMachineI386 = 0x14C;
 

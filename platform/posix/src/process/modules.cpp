@@ -133,6 +133,9 @@ HRESULT SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, LPSTR pszPath) {
     if (!posix::ResolvePath(posix::kSystemFolder, resolved) || !resolved.exists ||
         stat(resolved.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    // The system folders are held open from here on, as the program folder is.
+    posix::HoldFolderAt(posix::kSystemFolder);
+    posix::HoldFolderAt(posix::kThirtyTwoBitSystemFolder);
     strcpy(pszPath, posix::kSystemFolder);
     return S_OK;
 }

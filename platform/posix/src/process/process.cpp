@@ -43,6 +43,16 @@ std::string ExecutablePath() {
     return posix::DosPathFromHost(buffer);
 }
 
+// The program folder is held open from the moment the program learns its path: whoever may
+// write in it can swap what lies below it, never the folder itself.
+void HoldProgramFolder(const std::string& path) {
+    static bool s_held = false;
+    const size_t backslash = path.rfind('\\');
+    if (s_held || backslash == std::string::npos)
+        return;
+    s_held = posix::HoldFolderAt(path.substr(0, backslash == 2 ? 3 : backslash).c_str());
+}
+
 } // namespace
 
 HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
@@ -79,6 +89,7 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
     // folder such as "prod." would otherwise be read as its sibling "prod".
     if (path.empty())
         return posix::Fail(ERROR_FILE_NOT_FOUND);
+    HoldProgramFolder(path);
     return CopyOutTruncating(path, lpFilename, nSize);
 }
 
