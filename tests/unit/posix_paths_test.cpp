@@ -203,6 +203,10 @@ TEST(NameOrder, UnitsUpcaseAsInWindowsTable) {
     // Beyond the BMP nothing folds: Deseret's case pair is two names.
     EXPECT_FALSE(posix::NamesEqualIgnoringCase("\xf0\x90\x90\xa8.dll", "\xf0\x90\x90\x80.dll"));
     EXPECT_TRUE(posix::NamesEqualIgnoringCase("ａx.dll", "Ａx.DLL"));
+    // The order comes from the same table: circled a (U+24D0) lists as its capital (U+24B6),
+    // before a capital circled b (U+24B7); Georgian an (U+10D0) is no Mtavruli (U+1C90).
+    EXPECT_LT(posix::NameSortKey("\u24D01.dll"), posix::NameSortKey("\u24B70.dll"));
+    EXPECT_LT(posix::NameSortKey("\u10D0.dll"), posix::NameSortKey("\u1C90.dll"));
 }
 
 TEST(NameOrder, MalformedUtf8StaysDistinct) {
