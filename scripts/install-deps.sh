@@ -11,6 +11,7 @@ packages=(
     clang-format clang-tidy               # the format and clang-tidy checks of the test command
     valgrind python3                      # memory checks, benchmark report
     locales                               # the UTF-8 locale of the Wine runs with non-ASCII names
+    unicode-data                          # the case table that the Linux build compares names by
 )
 
 installed() {

@@ -79,12 +79,39 @@ Scenario GuardComparesWithTheCopyInSyswow64(bool newerIn32BitFolder) {
             .wow64Folder = {{"a.dll", newerIn32BitFolder ? in32 : "pe32_v1.2.3.4.dll"}}};
 }
 
+// Case twins of each bitness in LIB: each DLL's folder and version guard follow that DLL, never
+// its twin, which the listing has already read as the next entry.
+Scenario CaseTwinsOfEachBitness(bool upperIsThirtyTwoBit) {
+    const std::string upper = upperIsThirtyTwoBit ? "pe32_v1.2.3.4.dll" : "v1.0.0.0.dll";
+    const std::string lower = upperIsThirtyTwoBit ? "v1.0.0.0.dll" : "pe32_v1.2.3.4.dll";
+    const Tree newerInstalled = {{"X.DLL", "v3.0.0.0.dll"}};
+    const Tree lowerCopied = {{"x.dll", lower}};
+    return {.name = upperIsThirtyTwoBit ? "case_twins_32_bit_upper_kept_by_newer_in_syswow64"
+                                        : "case_twins_64_bit_upper_kept_by_newer_in_system32",
+            .setup =
+                [=](const Layout& l) {
+                    PutFixture(l.programFolder / "LIB" / "X.DLL", upper);
+                    PutFixture(l.programFolder / "LIB" / "x.dll", lower);
+                    PutFixture((upperIsThirtyTwoBit ? l.wow64Folder : l.systemFolder) / "X.DLL",
+                               "v3.0.0.0.dll");
+                },
+            .console = {kStart, kCopying, Copied("LIB\\x.dll", "x.dll"), kDone},
+            .systemFolder = upperIsThirtyTwoBit ? lowerCopied : newerInstalled,
+            .linuxOnly = kSplitOnlyLinux,
+            .withWow64 = true,
+            .wow64Folder = upperIsThirtyTwoBit ? newerInstalled : lowerCopied};
+}
+
 } // namespace
 
 std::vector<Scenario> BitnessScenarios() {
-    return {ThirtyTwoBitDllsGoToSyswow64(true), ThirtyTwoBitDllsGoToSyswow64(false),
-            MixedLibraryFolderSplitsByBitness(), GuardComparesWithTheCopyInSyswow64(true),
-            GuardComparesWithTheCopyInSyswow64(false)};
+    return {ThirtyTwoBitDllsGoToSyswow64(true),
+            ThirtyTwoBitDllsGoToSyswow64(false),
+            MixedLibraryFolderSplitsByBitness(),
+            GuardComparesWithTheCopyInSyswow64(true),
+            GuardComparesWithTheCopyInSyswow64(false),
+            CaseTwinsOfEachBitness(false),
+            CaseTwinsOfEachBitness(true)};
 }
 
 } // namespace e2e

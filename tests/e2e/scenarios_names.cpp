@@ -34,10 +34,44 @@ Scenario NameTooLongForTheSystemFolder() {
         .programFolder = {{"LIB", kFolder}, {"LIB/" + name, "v1.0.0.0.dll"}}};
 }
 
+// Lower and upper case of one letter in scripts beyond Latin-1: Windows' upper-case table
+// folds them to one name.
+struct CasePair {
+    const char* script;
+    const char* lower;
+    const char* upper;
+};
+
+constexpr CasePair kCasePairs[] = {
+    {"fullwidth", "\uFF41", "\uFF21"},      {"latin_extended_b", "\u01DD", "\u018E"},
+    {"armenian", "\u0561", "\u0531"},       {"georgian", "\u2D00", "\u10A0"},
+    {"glagolitic", "\u2C30", "\u2C00"},     {"circled", "\u24D0", "\u24B6"},
+    {"greek_extended", "\u1F00", "\u1F08"},
+};
+
+// A new lower-case DLL beside an installed upper-case one is that DLL: it replaces an older
+// copy, which keeps its name, and gives way to a newer one.
+Scenario InstalledCopyInOtherCaseOfScript(const CasePair& pair, bool installedIsNewer) {
+    const std::string offered = std::string(pair.lower) + "x.dll";
+    const std::string installed = std::string(pair.upper) + "X.DLL";
+    const std::string installedVersion = installedIsNewer ? "v3.0.0.0.dll" : "v1.0.0.0.dll";
+    std::vector<std::string> console = {kStart, kCopying};
+    if (!installedIsNewer)
+        console.push_back(Copied("LIB\\" + offered, offered));
+    console.push_back(kDone);
+    return {.name = std::string(installedIsNewer ? "newer" : "older") + "_installed_copy_in_" +
+                    pair.script + "_upper_case",
+            .setup = Given(
+                {{"LIB/" + offered, "v2.0.0.0.dll"}, {"<sys>/" + installed, installedVersion}}),
+            .console = console,
+            .systemFolder = {{installed, installedIsNewer ? installedVersion : "v2.0.0.0.dll"}},
+            .needsUtf8 = true};
+}
+
 } // namespace
 
 std::vector<Scenario> NameScenarios() {
-    return {
+    std::vector<Scenario> scenarios = {
         // The installed copy is found whatever its case, and keeps its name when it is replaced.
         {.name = "installed_copy_in_other_case_is_replaced",
          .setup = Given({{"LIB/foo.dll", "v2.0.0.0.dll"}, {"<sys>/FOO.DLL", "v1.0.0.0.dll"}}),
@@ -85,6 +119,11 @@ std::vector<Scenario> NameScenarios() {
          .systemFolder = {{".dll", "v1.0.0.0.dll"}}},
         NameTooLongForTheSystemFolder(),
     };
+    for (const CasePair& pair : kCasePairs) {
+        scenarios.push_back(InstalledCopyInOtherCaseOfScript(pair, false));
+        scenarios.push_back(InstalledCopyInOtherCaseOfScript(pair, true));
+    }
+    return scenarios;
 }
 
 } // namespace e2e

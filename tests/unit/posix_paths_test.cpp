@@ -162,6 +162,53 @@ TEST(NameOrder, ListsLikeNtfsByUpperCasedUtf16) {
     EXPECT_FALSE(posix::NamesEqualIgnoringCase("a.dll", "a.dl"));
 }
 
+// Windows' table, unit by unit: the BMP's case pairs of Unicode 5.1 and nothing else.
+TEST(NameOrder, UnitsUpcaseAsInWindowsTable) {
+    struct Row {
+        char16_t unit, upper;
+        const char* why;
+    };
+    const Row rows[] = {
+        {u'a', u'A', "ASCII"},
+        {0x00FF, 0x0178, "y diaeresis leaves Latin-1"},
+        {0x0180, 0x0243, "Latin Extended-B, a pair of Unicode 5.0"},
+        {0x01DD, 0x018E, "Latin Extended-B turned e"},
+        {0x0250, 0x2C6F, "a pair of Unicode 5.1"},
+        {0x023F, 0x023F, "its capital came in Unicode 5.2"},
+        {0x0131, 0x0131, "dotless i is not I's lower case"},
+        {0x017F, 0x017F, "long s is not S's lower case"},
+        {0x00B5, 0x00B5, "micro sign is not Mu's lower case"},
+        {0x01C5, 0x01C5, "titlecase digraph"},
+        {0x01C6, 0x01C4, "lowercase digraph"},
+        {0x03C2, 0x03C2, "final sigma is not Sigma's lower case"},
+        {0x03C3, 0x03A3, "sigma"},
+        {0x1F80, 0x1F88, "Greek Extended with ypogegrammeni"},
+        {0x1FB3, 0x1FBC, "Greek Extended alpha with ypogegrammeni"},
+        {0x0561, 0x0531, "Armenian"},
+        {0x2D00, 0x10A0, "Georgian Nuskhuri to Asomtavruli"},
+        {0x10D0, 0x10D0, "Mkhedruli's Mtavruli came in Unicode 11"},
+        {0x2C30, 0x2C00, "Glagolitic"},
+        {0x2C5F, 0x2C5F, "Glagolitic of Unicode 14"},
+        {0x24D0, 0x24B6, "circled letters"},
+        {0xAB70, 0xAB70, "Cherokee small letters came in Unicode 8"},
+        {0x13A0, 0x13A0, "Cherokee capitals stay"},
+        {0xFF41, 0xFF21, "fullwidth"},
+        {0xD83D, 0xD83D, "a surrogate stays"},
+        {0xDE00, 0xDE00, "a surrogate stays"},
+        {0xFFFF, 0xFFFF, "the last unit"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(static_cast<int>(posix::UpcaseUnit(row.unit)), static_cast<int>(row.upper))
+            << row.why;
+    // Beyond the BMP nothing folds: Deseret's case pair is two names.
+    EXPECT_FALSE(posix::NamesEqualIgnoringCase("\xf0\x90\x90\xa8.dll", "\xf0\x90\x90\x80.dll"));
+    EXPECT_TRUE(posix::NamesEqualIgnoringCase("ａx.dll", "Ａx.DLL"));
+    // The order comes from the same table: circled a (U+24D0) lists as its capital (U+24B6),
+    // before a capital circled b (U+24B7); Georgian an (U+10D0) is no Mtavruli (U+1C90).
+    EXPECT_LT(posix::NameSortKey("\u24D01.dll"), posix::NameSortKey("\u24B70.dll"));
+    EXPECT_LT(posix::NameSortKey("\u10D0.dll"), posix::NameSortKey("\u1C90.dll"));
+}
+
 TEST(NameOrder, MalformedUtf8StaysDistinct) {
     EXPECT_FALSE(posix::NamesEqualIgnoringCase("\xff.dll", "\xfe.dll"));
     EXPECT_FALSE(posix::NamesEqualIgnoringCase("\xc3", "\xc3\xa9"));

@@ -1,6 +1,6 @@
 #include "paths/dos_path.h"
 #include "common/last_error.h"
-#include "files/regular_file.h"
+#include "common/regular_file.h"
 #include "paths/drives.h"
 #include "paths/name_fold.h"
 #include "paths/name_index.h"

@@ -1,6 +1,7 @@
 #include "paths/name_fold.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace posix {
 
@@ -42,37 +43,15 @@ char32_t DecodeUtf8CodePoint(std::string_view s, size_t& i) {
 
 } // namespace
 
-// Upper-cases the scripts that product file names realistically use; others stay as they are.
+namespace {
+
+// Windows' upper-case table, generated at build time from the Unicode Character Database.
+#include "upcase_table.inc"
+
+} // namespace
+
 char16_t UpcaseUnit(char16_t c) {
-    if (c >= u'a' && c <= u'z')
-        return c - 0x20;
-    if (c < 0xE0)
-        return c;
-    if (c <= 0xFE)
-        return c == 0xF7 ? c : c - 0x20;
-    if (c == 0xFF)
-        return 0x178;
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return c & ~1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c & 1) ? c : c - 1;
-    if (c == 0x3C2)
-        return 0x3A3;
-    if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB))
-        return c - 0x20;
-    if (c == 0x3AC)
-        return 0x386;
-    if (c >= 0x3AD && c <= 0x3AF)
-        return c - 0x25;
-    if (c == 0x3CC)
-        return 0x38C;
-    if (c == 0x3CD || c == 0x3CE)
-        return c - 0x3F;
-    if (c >= 0x430 && c <= 0x44F)
-        return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F)
-        return c - 0x50;
-    return c;
+    return static_cast<char16_t>(c + kUpcasePages[kUpcasePageIndex[c >> 8]][c & 0xFF]);
 }
 
 namespace {

@@ -1,4 +1,6 @@
-// File name comparison as NTFS does it: names are UTF-16 code units compared after upper-casing.
+// File name comparison as NTFS does it: names are UTF-16 code units compared after upper-casing
+// each unit through Windows' table (the BMP's simple upper-case pairs of Unicode 5.1); the two
+// units of a character beyond the BMP stay as they are.
 #ifndef DLLINSTALL_POSIX_NAME_FOLD_H
 #define DLLINSTALL_POSIX_NAME_FOLD_H
 

@@ -1,12 +1,7 @@
 #include "paths/system_view.h"
-#include "common/unique_fd.h"
-#include "files/regular_file.h"
 #include "paths/name_fold.h"
-#include "version/image_source.h"
-#include "version/pe_image.h"
 
 #include <array>
-#include <sys/stat.h>
 
 namespace posix {
 
@@ -24,16 +19,19 @@ struct InHand {
 // all it can have in hand at once.
 std::array<InHand, 4> g_inHand;
 size_t g_nextSlot = 0;
+MachineReader g_machineReader = nullptr;
 
-// The machine of a host file from its PE headers; 0 for what is no readable regular PE file.
-int MachineOf(const std::string& hostPath) {
-    UniqueFd fd;
-    struct stat st {};
-    uint16_t machine = 0;
-    if (!OpenRegularHostFile(hostPath, st, fd))
-        return 0;
-    const FileImageSource source(fd.get(), static_cast<uint64_t>(st.st_size));
-    return ReadImageMachine(source, machine) == ERROR_SUCCESS ? machine : 0;
+// The newest note under the name: spelled exactly so, or else in any case.
+InHand* NoteUnder(std::string_view name) {
+    InHand* otherCase = nullptr;
+    for (size_t back = 1; back <= g_inHand.size(); ++back) {
+        InHand& entry = g_inHand[(g_nextSlot + g_inHand.size() - back) % g_inHand.size()];
+        if (entry.name == name && !name.empty())
+            return &entry;
+        if (!otherCase && !entry.name.empty() && NamesEqualIgnoringCase(entry.name, name))
+            otherCase = &entry;
+    }
+    return otherCase;
 }
 
 } // namespace
@@ -48,18 +46,18 @@ void NoteFileInHand(std::string_view name, const std::string& hostPath) {
     slot.machine = kUnknownMachine;
 }
 
+void SetMachineReader(MachineReader reader) {
+    g_machineReader = reader;
+}
+
 bool IsThirtyTwoBitInHand(std::string_view name) {
-    // The newest note wins: a copy's source outranks what a listing found before it.
-    for (size_t back = 1; back <= g_inHand.size(); ++back) {
-        InHand& entry = g_inHand[(g_nextSlot + g_inHand.size() - back) % g_inHand.size()];
-        if (entry.name.empty() || !NamesEqualIgnoringCase(entry.name, name))
-            continue;
-        // Read once per note: saves 6% of a 1,000-DLL run on tmpfs (bench_install case, 2026-12).
-        if (entry.machine == kUnknownMachine)
-            entry.machine = MachineOf(entry.hostPath);
-        return entry.machine == kMachineI386;
-    }
-    return false;
+    InHand* entry = NoteUnder(name);
+    if (!entry || !g_machineReader)
+        return false;
+    // Read once per note: saves 6% of a 1,000-DLL run on tmpfs (bench_install case, 2026-12).
+    if (entry->machine == kUnknownMachine)
+        entry->machine = g_machineReader(entry->hostPath);
+    return entry->machine == kMachineI386;
 }
 
 } // namespace posix

@@ -3,6 +3,7 @@
 #include "paths/dos_path.h"
 #include "paths/system_view.h"
 #include "process/modules.h"
+#include "view/thirty_two_bit_view.h"
 
 #include <climits>
 #include <csignal>
@@ -17,6 +18,10 @@ namespace {
 // Windows has no SIGPIPE: output to a console or pipe that went away just fails, and the run
 // goes on to write its log file. Here the signal would end the process instead.
 const bool g_ignoresBrokenPipes = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+
+// A program that asks for its system folder gets the one of the DLL it has in hand; the process
+// sets that up as it starts, being the layer above both the path layer and the readers.
+const bool g_showsEachDllItsSystemFolder = (posix::InstallThirtyTwoBitView(), true);
 
 // Copies text into a caller's buffer the way GetModuleFileNameA does: a text that does not
 // fit is cut to nSize - 1 characters plus the terminator, returns nSize and reports

@@ -1,4 +1,4 @@
-#include "files/regular_file.h"
+#include "common/regular_file.h"
 #include "common/last_error.h"
 
 #include <cerrno>
