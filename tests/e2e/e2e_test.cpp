@@ -245,7 +245,7 @@ TEST_P(X86Build, Run) {
         whyNot = WhyWine32RunsCannotBeMade();
     if (!whyNot.empty())
         GTEST_SKIP() << whyNot;
-    RunBesideTheLinuxBuild(Completed(scenario), Windows32BuildOf(DLLINSTALL_WINE));
+    RunBesideTheLinuxBuild(Completed(scenario), Windows32BuildOf(DLLINSTALL_WINE32));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, X86Build, testing::ValuesIn(ScenariosForBothBuilds()), NameOf);
