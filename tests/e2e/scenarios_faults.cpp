@@ -80,6 +80,22 @@ Scenario PrimaryLibraryCannotBeChecked() {
         .interposed = true};
 }
 
+// A folder flush that fails sends each copy to be flushed by itself: where it really went (a
+// 32-bit DLL in syswow64), file and folder, so that every source is removed all the same.
+Scenario FolderFlushFailsEachCopyFlushedWhereItWent() {
+    return {.name = "folder_flush_fails_each_copy_flushed_where_it_went",
+            .setup = Given({{"LIB/a32.dll", "pe32_v1.2.3.4.dll"}, {"LIB/b64.dll", "v1.0.0.0.dll"}}),
+            .console = {kStart, kCopying, Copied("LIB\\a32.dll", "a32.dll"),
+                        Copied("LIB\\b64.dll", "b64.dll"), kDone},
+            .systemFolder = {{"b64.dll", "v1.0.0.0.dll"}},
+            .linuxOnly = kInjected,
+            .withWow64 = true,
+            .wow64Folder = {{"a32.dll", "pe32_v1.2.3.4.dll"}},
+            .environment = {"DLLINSTALL_FAULT_CALL=fsync", "DLLINSTALL_FAULT_PATH=/syswow64",
+                            "DLLINSTALL_FAULT_AT=2", "DLLINSTALL_FAULT_MODE=EIO"},
+            .interposed = true};
+}
+
 } // namespace
 
 std::vector<Scenario> FaultScenarios() {
@@ -89,7 +105,8 @@ std::vector<Scenario> FaultScenarios() {
             LibraryFolderCannotBeListed("readdir", 4, "EIO"),
             LibraryFolderCannotBeListed("readdir", 7, "EIO"),
             LibraryEntryCannotBeRead(),
-            PrimaryLibraryCannotBeChecked()};
+            PrimaryLibraryCannotBeChecked(),
+            FolderFlushFailsEachCopyFlushedWhereItWent()};
 }
 
 } // namespace e2e

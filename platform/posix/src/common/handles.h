@@ -21,7 +21,8 @@ struct FileObject : HandleObject {
     explicit FileObject(int descriptor, bool isVolume = false)
         : HandleObject(HandleKind::File), fd(descriptor), volume(isVolume) {}
     int fd;
-    bool volume; // fd is the root folder of a drive opened as "\\.\X:"
+    bool volume;          // fd is the root folder of a drive opened as "\\.\X:"
+    std::string copyPath; // a copy CopyFileA made: a flush also flushes the folder of its name
 };
 
 struct FindObject : HandleObject {

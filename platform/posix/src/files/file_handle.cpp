@@ -2,6 +2,7 @@
 #include "common/handles.h"
 #include "common/last_error.h"
 #include "files/file_info.h"
+#include "files/named_folders.h"
 #include "files/volume.h"
 #include "paths/dos_path.h"
 
@@ -46,6 +47,17 @@ bool CheckDisposition(const posix::HostPath& target, DWORD access, DWORD disposi
     return TRUE;
 }
 
+// A copy this process made is opened where CopyFileA put it, never looked up again by a name
+// that the system folder's 32-bit view may since resolve elsewhere.
+bool ResolveTarget(LPCSTR fileName, posix::HostPath& target, std::string& copyPath) {
+    const std::string* copy = posix::CopyMadeTo(fileName);
+    if (!copy)
+        return posix::ResolvePath(fileName, target);
+    copyPath = target.path = *copy;
+    target.exists = lstat(copy->c_str(), &target.st) == 0;
+    return TRUE;
+}
+
 } // namespace
 
 namespace {
@@ -74,7 +86,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (posix::IsVolumePath(lpFileName))
         return posix::OpenVolume(lpFileName);
     posix::HostPath target;
-    if (!posix::ResolvePath(lpFileName, target) ||
+    std::string copyPath;
+    if (!ResolveTarget(lpFileName, target, copyPath) ||
         !CheckDisposition(target, dwDesiredAccess, dwCreationDisposition))
         return INVALID_HANDLE_VALUE;
     // O_NONBLOCK keeps a FIFO from holding the open up; nothing but a regular file is kept.
@@ -96,7 +109,9 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     const bool opensOrCreates =
         dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
     SetLastError(opensOrCreates && target.exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return posix::RegisterHandle(new posix::FileObject(fd));
+    auto* file = new posix::FileObject(fd);
+    file->copyPath = copyPath;
+    return posix::RegisterHandle(file);
 }
 
 namespace {
