@@ -17,6 +17,10 @@
 //                                   whose data a power cut could lose
 //   DLLINSTALL_FAULT_NO_TMPFILE=1   refuse every open with O_TMPFILE (EOPNOTSUPP, not counted),
 //                                   as a file system without unnamed files does
+//   DLLINSTALL_FAULT_MODEL=p        write to p what every call that succeeded did to names, data
+//                                   and flushes (interposer_model.inc)
+//   DLLINSTALL_FAULT_DROP=kind      "data", "folder" or "volume": such flushes (fsync of a file,
+//                                   fsync of a folder, syncfs or sync) succeed and do nothing
 //
 // The count is a plain counter: the tool makes its file-system calls from one thread.
 #undef _FORTIFY_SOURCE
@@ -53,10 +57,12 @@ struct FaultState {
     int traceFd;
     int noTmpfile;
     const char* dirtyFile;
+    int modelFd;
+    const char* drop;
     unsigned long count;
 };
 
-static struct FaultState g_fault = {.traceFd = -1};
+static struct FaultState g_fault = {.traceFd = -1, .modelFd = -1};
 
 typedef struct {
     const char* path;
@@ -165,6 +171,11 @@ static void WriteDirty(void) {
         g_realClose(fd);
 }
 
+static int Intercept(const char* name, const char* family, Target first, Target second);
+
+// What the model of a file system needs from each call, and flushes dropped on request.
+#include "interposer_model.inc"
+
 static const char* Describe(Target target, char* buffer, size_t size) {
     if (target.path && target.fd < 0)
         return target.path;
@@ -264,10 +275,17 @@ __attribute__((constructor)) static void LoadSettings(void) {
     g_fault.noTmpfile = getenv("DLLINSTALL_FAULT_NO_TMPFILE") != NULL;
     g_fault.dirtyFile = getenv("DLLINSTALL_FAULT_DIRTY");
     g_realFstat = (int (*)(int, struct stat*))NextSymbol("fstat");
+    g_realFstatat = (int (*)(int, const char*, struct stat*, int))NextSymbol("fstatat");
+    const char* model = getenv("DLLINSTALL_FAULT_MODEL");
+    g_fault.drop = getenv("DLLINSTALL_FAULT_DROP");
     if (trace && *trace && g_realOpen)
         g_fault.traceFd =
             g_realOpen(trace, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    g_fault.active = g_fault.mode != kOnlyCount || g_fault.countFile || g_fault.traceFd >= 0;
+    if (model && *model && g_realOpen && g_realFstatat)
+        g_fault.modelFd =
+            g_realOpen(model, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    g_fault.active = g_fault.mode != kOnlyCount || g_fault.countFile || g_fault.traceFd >= 0 ||
+                     g_fault.modelFd >= 0 || g_fault.drop;
 }
 
 __attribute__((destructor)) static void WriteCount(void) {
