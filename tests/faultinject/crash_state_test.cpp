@@ -18,11 +18,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace {
@@ -273,6 +275,54 @@ TEST(CrashStates, EachFlushDroppedLetsSomeCutBreakAPromise) {
         std::cout << kind << " flushes dropped: "
                   << (tally.failures.empty() ? "none" : tally.failures.front()) << "\n";
     }
+}
+
+// The system folder unmounted when the test ends, before its folder goes.
+struct Mounted {
+    fs::path point;
+    ~Mounted() { umount2(point.c_str(), MNT_DETACH); }
+};
+
+std::string FolderId(const fs::path& folder) {
+    struct stat st {};
+    stat(folder.c_str(), &st);
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+// With the system folder on a file system of its own, that folder, on that file system, is
+// flushed after the copies into it and before any source is deleted; no whole disk is.
+TEST(CrashStates, SystemFolderOnItsOwnFileSystemIsFlushedBeforeTheDeletes) {
+    const Installation installation("dllinstall-crash-mount");
+    testing_support::WriteBytes(installation.lib / "a.dll", Filler(9000, 5));
+    if (geteuid() != 0 ||
+        mount("tmpfs", installation.system.c_str(), "tmpfs", 0, "size=16m,mode=0755") != 0)
+        GTEST_SKIP() << "a tmpfs can be mounted on the system folder only by root, where the "
+                        "system allows it: "
+                     << std::strerror(errno);
+    const Mounted mounted{installation.system};
+    const fs::path model = installation.root.path() / "model.txt";
+    const RunResult run = installation.Run({{"DLLINSTALL_FAULT_MODEL", model.string()}}, true);
+    ASSERT_EQ(run.status, 0) << run.out;
+    struct stat system {
+    }, drive{};
+    stat(installation.system.c_str(), &system);
+    stat(installation.system.parent_path().parent_path().c_str(), &drive);
+    ASSERT_NE(system.st_dev, drive.st_dev);
+    const std::string systemId = FolderId(installation.system);
+    bool flushed = false;
+    int deletes = 0;
+    for (const ModelRecord& record : ReadModel(model)) {
+        EXPECT_NE(record.kind, 'V') << "a whole file system flushed at call " << record.k;
+        if (record.kind == 'N' && record.folder == systemId)
+            flushed = false;
+        flushed = flushed || (record.kind == 'S' && record.folder == systemId);
+        if (record.kind == 'U' && record.folder != systemId && record.name != kLogTemporaryName) {
+            ++deletes;
+            EXPECT_TRUE(flushed) << record.name << " deleted at call " << record.k
+                                 << " before the system folder was flushed";
+        }
+    }
+    EXPECT_GE(deletes, 2); // Tarvik.dll, LIB/a.dll (and LIB)
 }
 
 } // namespace
