@@ -21,6 +21,7 @@
 //                                   and flushes (interposer_model.inc)
 //   DLLINSTALL_FAULT_DROP=kind      "data", "folder" or "volume": such flushes (fsync of a file,
 //                                   fsync of a folder, syncfs or sync) succeed and do nothing
+//   DLLINSTALL_FAULT_DROP_PATH=t    drop only the flushes of files or folders whose path has t
 //
 // The count is a plain counter: the tool makes its file-system calls from one thread.
 #undef _FORTIFY_SOURCE
@@ -59,6 +60,7 @@ struct FaultState {
     const char* dirtyFile;
     int modelFd;
     const char* drop;
+    const char* dropPath;
     unsigned long count;
 };
 
@@ -278,6 +280,7 @@ __attribute__((constructor)) static void LoadSettings(void) {
     g_realFstatat = (int (*)(int, const char*, struct stat*, int))NextSymbol("fstatat");
     const char* model = getenv("DLLINSTALL_FAULT_MODEL");
     g_fault.drop = getenv("DLLINSTALL_FAULT_DROP");
+    g_fault.dropPath = getenv("DLLINSTALL_FAULT_DROP_PATH");
     if (trace && *trace && g_realOpen)
         g_fault.traceFd =
             g_realOpen(trace, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
