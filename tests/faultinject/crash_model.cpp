@@ -14,8 +14,8 @@ std::string InodeOf(const struct stat& st) {
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
-void ReadFolder(const fs::path& folder, const std::string& id, const std::set<std::string>& skip,
-                Disk& disk) {
+void ReadFolder(const fs::path& folder, const std::string& id, const std::string& prefix,
+                const std::set<std::string>& skip, const Tree* known, Disk& disk) {
     auto& names = disk.names[id];
     for (const auto& item : fs::directory_iterator(folder)) {
         const std::string name = item.path().filename().string();
@@ -24,10 +24,11 @@ void ReadFolder(const fs::path& folder, const std::string& id, const std::set<st
             continue;
         const std::string inode = InodeOf(st);
         names[name] = inode;
-        if (!disk.entries.count(inode))
-            disk.entries[inode] = EntryOf(item);
+        const auto same = known ? known->find(prefix + name) : Tree::const_iterator();
+        if (disk.entries.count(inode) == 0)
+            disk.entries[inode] = known && same != known->end() ? same->second : EntryOf(item);
         if (S_ISDIR(st.st_mode))
-            ReadFolder(item.path(), inode, skip, disk);
+            ReadFolder(item.path(), inode, prefix + name + "/", skip, known, disk);
     }
 }
 
@@ -115,13 +116,13 @@ std::vector<ModelRecord> ReadModel(const fs::path& file) {
     return records;
 }
 
-Disk ReadDisk(const fs::path& root, const std::set<std::string>& skip) {
+Disk ReadDisk(const fs::path& root, const std::set<std::string>& skip, const Tree* known) {
     Disk disk;
     struct stat st {};
     if (lstat(root.c_str(), &st) != 0)
         return disk;
     disk.root = InodeOf(st);
-    ReadFolder(root, disk.root, skip, disk);
+    ReadFolder(root, disk.root, "", skip, known, disk);
     return disk;
 }
 

@@ -31,8 +31,9 @@ struct Disk {
     std::map<std::string, std::map<std::string, std::string>> names;
     std::map<std::string, Entry> entries;
 };
-// The tree below root, the names in `skip` left out.
-Disk ReadDisk(const fs::path& root, const std::set<std::string>& skip);
+// The tree below root, the names in `skip` left out; an entry is taken from `known`, by its
+// path, where that tree is given and has it, rather than read again.
+Disk ReadDisk(const fs::path& root, const std::set<std::string>& skip, const Tree* known = nullptr);
 
 // What a cut can still lose: per folder its changes and how many of them are durable; the
 // files whose data is not.
