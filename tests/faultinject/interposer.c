@@ -12,9 +12,6 @@
 //   DLLINSTALL_FAULT_PATH=text      count only calls whose path (or descriptor's path) has text
 //   DLLINSTALL_FAULT_COUNT_FILE=p   at exit, write the number of counted calls to p
 //   DLLINSTALL_FAULT_TRACE=p        write "k symbol path [path]" to p for every counted call
-//   DLLINSTALL_FAULT_DIRTY=p        with kill: write "device inode" to p, one a line, for every
-//                                   file written since its last fsync, fdatasync or syncfs,
-//                                   whose data a power cut could lose
 //   DLLINSTALL_FAULT_NO_TMPFILE=1   refuse every open with O_TMPFILE (EOPNOTSUPP, not counted),
 //                                   as a file system without unnamed files does
 //   DLLINSTALL_FAULT_MODEL=p        write to p what every call that succeeded did to names, data
@@ -57,7 +54,6 @@ struct FaultState {
     const char* countFile;
     int traceFd;
     int noTmpfile;
-    const char* dirtyFile;
     int modelFd;
     const char* drop;
     const char* dropPath;
@@ -121,57 +117,7 @@ static void NameProcSelf(char* path, size_t size) {
     memcpy(path + 6, "self", 4);
 }
 
-// The files written and not yet flushed, by device and inode: a file keeps its inode through
-// every rename, and an unnamed file gets one before its first byte.
-enum { kMaxDirty = 4096 };
-static struct {
-    dev_t device;
-    ino_t inode;
-} g_dirty[kMaxDirty];
-static int g_dirtyCount;
 static int (*g_realFstat)(int, struct stat*);
-
-static int DirtyIndex(int fd, struct stat* st) {
-    if (fd < 0 || !g_realFstat || g_realFstat(fd, st) != 0 || !S_ISREG(st->st_mode))
-        return -2;
-    for (int i = 0; i < g_dirtyCount; ++i) {
-        if (g_dirty[i].device == st->st_dev && g_dirty[i].inode == st->st_ino)
-            return i;
-    }
-    return -1;
-}
-
-// Notes what the call is about to do to the data of its file, before it runs: a call that
-// writes may have written when a power cut comes; a flush counts once it has been asked for.
-static void TrackData(const char* family, Target first, Target second) {
-    struct stat st;
-    if (!strcmp(family, "sync")) {
-        g_dirtyCount = 0;
-    } else if (!strcmp(family, "fsync")) {
-        const int i = DirtyIndex(first.fd, &st);
-        if (i >= 0)
-            g_dirty[i] = g_dirty[--g_dirtyCount];
-    } else if (!strcmp(family, "write") || !strcmp(family, "ioctl") ||
-               !strcmp(family, "ftruncate") || !strcmp(family, "copy_file_range") ||
-               !strcmp(family, "sendfile")) {
-        const int fd = second.fd >= 0 && second.path == NULL ? second.fd : first.fd;
-        if (DirtyIndex(fd, &st) == -1 && g_dirtyCount < kMaxDirty)
-            g_dirty[g_dirtyCount++] = (typeof(g_dirty[0])){st.st_dev, st.st_ino};
-    }
-}
-
-static void WriteDirty(void) {
-    const int fd = g_realOpen(g_fault.dirtyFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    for (int i = 0; fd >= 0 && i < g_dirtyCount; ++i) {
-        char line[64];
-        const int length =
-            snprintf(line, sizeof line, "%lu %lu\n", (unsigned long)g_dirty[i].device,
-                     (unsigned long)g_dirty[i].inode);
-        g_realWrite(fd, line, (size_t)length);
-    }
-    if (fd >= 0)
-        g_realClose(fd);
-}
 
 static int Intercept(const char* name, const char* family, Target first, Target second);
 
@@ -227,13 +173,8 @@ static int Intercept(const char* name, const char* family, Target first, Target 
     if (g_fault.traceFd >= 0)
         Trace(k, name, a, b);
     const int hit = g_fault.mode != kOnlyCount && (g_fault.at == 0 || k == g_fault.at);
-    if (hit && g_fault.mode == kKillProcess) {
-        if (g_fault.dirtyFile)
-            WriteDirty();
+    if (hit && g_fault.mode == kKillProcess)
         raise(SIGKILL);
-    }
-    if (g_fault.dirtyFile && !hit)
-        TrackData(family, first, second);
     errno = savedErrno;
     return hit ? g_fault.error : 0;
 }
@@ -275,7 +216,6 @@ __attribute__((constructor)) static void LoadSettings(void) {
     g_fault.path = getenv("DLLINSTALL_FAULT_PATH");
     g_fault.countFile = getenv("DLLINSTALL_FAULT_COUNT_FILE");
     g_fault.noTmpfile = getenv("DLLINSTALL_FAULT_NO_TMPFILE") != NULL;
-    g_fault.dirtyFile = getenv("DLLINSTALL_FAULT_DIRTY");
     g_realFstat = (int (*)(int, struct stat*))NextSymbol("fstat");
     g_realFstatat = (int (*)(int, const char*, struct stat*, int))NextSymbol("fstatat");
     const char* model = getenv("DLLINSTALL_FAULT_MODEL");
