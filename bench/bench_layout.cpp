@@ -146,6 +146,23 @@ InstallPlan PlanInstall(int libraryCount) {
     return plan;
 }
 
+InstallPlan PlanUniform(int libraryCount) {
+    Random random(0x64ULL + static_cast<uint64_t>(libraryCount));
+    InstallPlan plan;
+    plan.primarySize = 64 * 1024;
+    for (int i = 0; i < libraryCount; ++i) {
+        Library library;
+        library.name = LibraryName(i);
+        library.offeredSize = 64 * 1024;
+        library.installed = i % 50 == 0 ? Installed::Older : Installed::Absent;
+        AssignVersions(random, library);
+        if (library.installed == Installed::Older)
+            library.installedSize = 64 * 1024;
+        plan.libraries.push_back(library);
+    }
+    return plan;
+}
+
 bool IsCopied(const Library& library, bool readerWorks) {
     return !(readerWorks && library.installed == Installed::Newer);
 }

@@ -34,6 +34,10 @@ struct InstallPlan {
 // fixed seed.
 InstallPlan PlanInstall(int libraryCount);
 
+// The per-file cost: DLLs of 64 KiB each, every 50th offered over an older installed copy, the
+// others new.
+InstallPlan PlanUniform(int libraryCount);
+
 // Whether the tool copies this DLL: only a newer installed copy stops it, and only when the
 // version reader can tell.
 bool IsCopied(const Library& library, bool readerWorks);

@@ -24,10 +24,10 @@ struct Options {
     fs::path fixtures = DLLINSTALL_FIXTURE_DIR;
     fs::path json;
     fs::path work;
-    std::vector<int> counts = {10, 1000, 10000};
-    int runs = 0; // 0: the default for each case
+    std::vector<int> counts = {10, 1000, -1000, 10000}; // -n: n DLLs of 64 KiB each
+    int runs = 0;                                       // 0: the default for each case
     int treeFiles = 100000;
-    int prepareCount = 0; // > 0: only build that case in work and stop, for profiling
+    int prepareCount = 0; // not 0: only build that case in work and stop, for profiling
     std::string wine;     // the Wine loader; empty: no Windows build under Wine
     fs::path windowsTool; // dllinstall.exe
     fs::path winePrefix;  // a prefix Wine has made, with its wineserver kept alive
@@ -45,7 +45,8 @@ struct Timings {
 
 struct InstallFigures {
     int dlls = 0;
-    int filesCopied = 0; // Tarvik.dll included
+    bool uniform = false; // all of 64 KiB
+    int filesCopied = 0;  // Tarvik.dll included
     int skipped = 0;
     uint64_t bytesCopied = 0;
     Timings tool;
@@ -186,11 +187,17 @@ void CountWork(const InstallPlan& plan, bool readerWorks, InstallFigures& figure
     }
 }
 
+// A count below 0 stands for that many DLLs of 64 KiB each.
+InstallPlan PlanFor(int count) {
+    return count < 0 ? PlanUniform(-count) : PlanInstall(count);
+}
+
 // The tool and the baseline take turns, each on fresh folders, so that drift hits both alike.
 InstallFigures MeasureInstall(const Options& options, int count, const DllWriter& writer,
                               bool readerWorks) {
-    const InstallPlan plan = PlanInstall(count);
+    const InstallPlan plan = PlanFor(count);
     InstallFigures figures;
+    figures.uniform = count < 0;
     CountWork(plan, readerWorks, figures);
     const fs::path root = options.work / ("install-" + std::to_string(count));
     const int runs = RunsFor(options, count);
@@ -275,13 +282,14 @@ void PrintInstallTable(const Report& report) {
            "skipped", "bytes", "runs", "dllinstall", "cp+rm -rf", "ratio", "+sync", "ratio",
            "CPU tool", "CPU base", "ratio", "peak RSS");
     for (const InstallFigures& f : report.installs) {
-        printf("%6d %6d %7d %10s %4zu %10.3f %10.3f %5.2fx %10.3f %5.2fx %8.3f %8.3f %5.2fx %6ld "
+        printf("%5d%c %6d %7d %10s %4zu %10.3f %10.3f %5.2fx %10.3f %5.2fx %8.3f %8.3f %5.2fx %6ld "
                "KiB\n",
-               f.dlls, f.filesCopied, f.skipped, FormatBytes(f.bytesCopied).c_str(),
-               f.tool.wall.size(), Median(f.tool.wall), Median(f.baseline.wall),
-               Ratio(f.tool.wall, f.baseline.wall), Median(f.syncBaseline.wall),
-               Ratio(f.tool.wall, f.syncBaseline.wall), Median(f.tool.cpu), Median(f.baseline.cpu),
-               Ratio(f.tool.cpu, f.baseline.cpu), f.peakRssKiB);
+               f.dlls, f.uniform ? 'u' : ' ', f.filesCopied, f.skipped,
+               FormatBytes(f.bytesCopied).c_str(), f.tool.wall.size(), Median(f.tool.wall),
+               Median(f.baseline.wall), Ratio(f.tool.wall, f.baseline.wall),
+               Median(f.syncBaseline.wall), Ratio(f.tool.wall, f.syncBaseline.wall),
+               Median(f.tool.cpu), Median(f.baseline.cpu), Ratio(f.tool.cpu, f.baseline.cpu),
+               f.peakRssKiB);
         if (!f.wine.wall.empty())
             printf("       Windows build under Wine: %.3f s, %.1fx the Linux build\n",
                    Median(f.wine.wall), Ratio(f.wine.wall, f.tool.wall));
@@ -318,8 +326,9 @@ void WriteTimingsJson(std::ostream& out, const char* name, const Timings& timing
 }
 
 void WriteInstallJson(std::ostream& out, const InstallFigures& f, bool last) {
-    out << "    {\"dlls\": " << f.dlls << ", \"files_copied\": " << f.filesCopied
-        << ", \"files_skipped\": " << f.skipped << ", \"bytes_copied\": " << f.bytesCopied
+    out << "    {\"dlls\": " << f.dlls << ", \"all_64_kib\": " << (f.uniform ? "true" : "false")
+        << ", \"files_copied\": " << f.filesCopied << ", \"files_skipped\": " << f.skipped
+        << ", \"bytes_copied\": " << f.bytesCopied
         << ", \"ratio\": " << Ratio(f.tool.wall, f.baseline.wall)
         << ", \"cpu_ratio\": " << Ratio(f.tool.cpu, f.baseline.cpu)
         << ", \"sync_ratio\": " << Ratio(f.tool.wall, f.syncBaseline.wall)
@@ -378,7 +387,7 @@ std::vector<int> ParseCounts(const std::string& text) {
     std::vector<int> counts;
     std::istringstream in(text);
     for (std::string item; std::getline(in, item, ',');)
-        counts.push_back(std::stoi(item));
+        counts.push_back(!item.empty() && item.back() == 'u' ? -std::stoi(item) : std::stoi(item));
     return counts;
 }
 
@@ -387,7 +396,7 @@ Options ParseOptions(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         Require(i + 1 < argc, "usage: bench_install [--json FILE] [--work DIR] [--tool EXE] "
-                              "[--fixtures DIR] [--counts 10,1000,10000] [--runs N] "
+                              "[--fixtures DIR] [--counts 10,1000,1000u,10000] [--runs N] "
                               "[--tree-files N] [--prepare COUNT] [--wine LOADER "
                               "--windows-tool EXE --wine-prefix DIR]");
         const std::string value = argv[++i];
@@ -406,7 +415,7 @@ Options ParseOptions(int argc, char* argv[]) {
         else if (arg == "--tree-files")
             options.treeFiles = std::stoi(value);
         else if (arg == "--prepare")
-            options.prepareCount = std::stoi(value);
+            options.prepareCount = ParseCounts(value).at(0);
         else if (arg == "--wine")
             options.wine = value;
         else if (arg == "--windows-tool")
@@ -431,7 +440,7 @@ fs::path MakeWorkFolder(const fs::path& parent) {
 // Builds one case and leaves it in place, so that a profiler can run the tool on it.
 int Prepare(const Options& options, const DllWriter& writer) {
     const InstallFolders folders =
-        PrepareInstall(options.work / "case", PlanInstall(options.prepareCount), writer, options);
+        PrepareInstall(options.work / "case", PlanFor(options.prepareCount), writer, options);
     printf("WINEPREFIX=%s\nprogram folder: %s\n", folders.prefix.c_str(),
            folders.programFolder.c_str());
     return 0;
@@ -440,7 +449,7 @@ int Prepare(const Options& options, const DllWriter& writer) {
 int Run(Options& options) {
     options.work = MakeWorkFolder(options.work);
     const DllWriter writer(options.fixtures);
-    if (options.prepareCount > 0)
+    if (options.prepareCount != 0)
         return Prepare(options, writer);
     Report report;
     report.readerWorks = VersionReaderWorks(options);

@@ -24,8 +24,10 @@ bool WriteWhole(HANDLE handle, const CString& text) {
     try {
         CFile file(handle);
         file.Write(static_cast<LPCSTR>(text), static_cast<UINT>(text.GetLength()));
+        // On stable storage before it takes the log's name, or a power cut could leave it empty.
+        const bool flushed = FlushFileBuffers(handle) != FALSE;
         file.Close();
-        return true;
+        return flushed;
     } catch (CFileException* error) {
         error->Delete();
         return false;
@@ -55,6 +57,6 @@ void WriteTextFile(CString path, CString text) {
         return;
     const CString temporary = TemporaryPathBeside(path);
     if (ClearLeftover(temporary) && WriteNewFile(temporary, text) &&
-        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING))
+        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         DeleteFileA(temporary);
 }

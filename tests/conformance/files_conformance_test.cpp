@@ -316,6 +316,23 @@ TEST_F(FilesTest, CreateFileHonoursDispositions) {
     EXPECT_FAILS_WITH(CloseHandle(file), ERROR_INVALID_HANDLE);
 }
 
+// The log's way into place: flushed by its handle, then renamed over the old log with
+// write-through, which returns once the new name is on stable storage.
+TEST_F(FilesTest, FlushedFileMovesOverAnotherWithWriteThrough) {
+    WriteBytes(dir / "old.txt", "old log");
+    HANDLE file = CreateFileA(Dos("new.tmp").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "new log", 7, &written, nullptr));
+    EXPECT_TRUE(FlushFileBuffers(file));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_TRUE(MoveFileExA(Dos("new.tmp").c_str(), Dos("old.txt").c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(ReadBytes(dir / "old.txt"), "new log");
+    EXPECT_FALSE(fs::exists(dir / "new.tmp"));
+}
+
 TEST_F(FilesTest, AttributesAndDirectoryTest) {
     WriteBytes(dir / "f.dll", "f");
     EXPECT_EQ(PathIsDirectoryA(Dos("").c_str()), FILE_ATTRIBUTE_DIRECTORY);

@@ -106,6 +106,22 @@ Scenario LibrarySubfolderSwappedForALink(const std::string& moment, const std::s
             .interposed = true};
 }
 
+// A folder flush that fails sends each copy to be flushed by itself: where it really went (a
+// 32-bit DLL in syswow64), file and folder, so that every source is removed all the same.
+Scenario FolderFlushFailsEachCopyFlushedWhereItWent() {
+    return {.name = "folder_flush_fails_each_copy_flushed_where_it_went",
+            .setup = Given({{"LIB/a32.dll", "pe32_v1.2.3.4.dll"}, {"LIB/b64.dll", "v1.0.0.0.dll"}}),
+            .console = {kStart, kCopying, Copied("LIB\\a32.dll", "a32.dll"),
+                        Copied("LIB\\b64.dll", "b64.dll"), kDone},
+            .systemFolder = {{"b64.dll", "v1.0.0.0.dll"}},
+            .linuxOnly = kInjected,
+            .withWow64 = true,
+            .wow64Folder = {{"a32.dll", "pe32_v1.2.3.4.dll"}},
+            .environment = {"DLLINSTALL_FAULT_CALL=fsync", "DLLINSTALL_FAULT_PATH=/syswow64",
+                            "DLLINSTALL_FAULT_AT=2", "DLLINSTALL_FAULT_MODE=EIO"},
+            .interposed = true};
+}
+
 } // namespace
 
 std::vector<Scenario> FaultScenarios() {
@@ -117,7 +133,8 @@ std::vector<Scenario> FaultScenarios() {
             LibraryEntryCannotBeRead(),
             PrimaryLibraryCannotBeChecked(),
             LibrarySubfolderSwappedForALink("before_its_listing", "open"),
-            LibrarySubfolderSwappedForALink("before_its_deletes", "unlink")};
+            LibrarySubfolderSwappedForALink("before_its_deletes", "unlink"),
+            FolderFlushFailsEachCopyFlushedWhereItWent()};
 }
 
 } // namespace e2e

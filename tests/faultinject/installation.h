@@ -50,6 +50,9 @@ struct Entry {
     bool operator==(const Entry&) const = default;
 };
 
+// One entry as it is on disk, a link not followed.
+Entry EntryOf(const fs::directory_entry& item);
+
 // Every entry below the root by its relative path ("LIB/sub/x.dll"); names in `skip` are left
 // out wherever they occur.
 using Tree = std::map<std::string, Entry>;

@@ -13,14 +13,16 @@
 //   DLLINSTALL_FAULT_PATH=text      count only calls whose path (or descriptor's path) has text
 //   DLLINSTALL_FAULT_COUNT_FILE=p   at exit, write the number of counted calls to p
 //   DLLINSTALL_FAULT_TRACE=p        write "k symbol path [path]" to p for every counted call
-//   DLLINSTALL_FAULT_DIRTY=p        with kill: write "device inode" to p, one a line, for every
-//                                   file written since its last fsync, fdatasync or syncfs,
-//                                   whose data a power cut could lose
 //   DLLINSTALL_FAULT_EXCHANGE=a:b   with mode exchange: swap the entries at host paths a and b
 //                                   (renameat2 RENAME_EXCHANGE) right before the hit call, as
 //                                   another user racing the run would, and let the call go on
 //   DLLINSTALL_FAULT_NO_TMPFILE=1   refuse every open with O_TMPFILE (EOPNOTSUPP, not counted),
 //                                   as a file system without unnamed files does
+//   DLLINSTALL_FAULT_MODEL=p        write to p what every call that succeeded did to names, data
+//                                   and flushes (interposer_model.inc)
+//   DLLINSTALL_FAULT_DROP=kind      "data", "folder" or "volume": such flushes (fsync of a file,
+//                                   fsync of a folder, syncfs or sync) succeed and do nothing
+//   DLLINSTALL_FAULT_DROP_PATH=t    drop only the flushes of files or folders whose path has t
 //
 // The count is a plain counter: the tool makes its file-system calls from one thread.
 #undef _FORTIFY_SOURCE
@@ -57,12 +59,14 @@ struct FaultState {
     const char* countFile;
     int traceFd;
     int noTmpfile;
-    const char* dirtyFile;
     const char* exchange;
+    int modelFd;
+    const char* drop;
+    const char* dropPath;
     unsigned long count;
 };
 
-static struct FaultState g_fault = {.traceFd = -1};
+static struct FaultState g_fault = {.traceFd = -1, .modelFd = -1};
 
 typedef struct {
     const char* path;
@@ -119,57 +123,12 @@ static void NameProcSelf(char* path, size_t size) {
     memcpy(path + 6, "self", 4);
 }
 
-// The files written and not yet flushed, by device and inode: a file keeps its inode through
-// every rename, and an unnamed file gets one before its first byte.
-enum { kMaxDirty = 4096 };
-static struct {
-    dev_t device;
-    ino_t inode;
-} g_dirty[kMaxDirty];
-static int g_dirtyCount;
 static int (*g_realFstat)(int, struct stat*);
 
-static int DirtyIndex(int fd, struct stat* st) {
-    if (fd < 0 || !g_realFstat || g_realFstat(fd, st) != 0 || !S_ISREG(st->st_mode))
-        return -2;
-    for (int i = 0; i < g_dirtyCount; ++i) {
-        if (g_dirty[i].device == st->st_dev && g_dirty[i].inode == st->st_ino)
-            return i;
-    }
-    return -1;
-}
+static int Intercept(const char* name, const char* family, Target first, Target second);
 
-// Notes what the call is about to do to the data of its file, before it runs: a call that
-// writes may have written when a power cut comes; a flush counts once it has been asked for.
-static void TrackData(const char* family, Target first, Target second) {
-    struct stat st;
-    if (!strcmp(family, "sync")) {
-        g_dirtyCount = 0;
-    } else if (!strcmp(family, "fsync")) {
-        const int i = DirtyIndex(first.fd, &st);
-        if (i >= 0)
-            g_dirty[i] = g_dirty[--g_dirtyCount];
-    } else if (!strcmp(family, "write") || !strcmp(family, "ioctl") ||
-               !strcmp(family, "ftruncate") || !strcmp(family, "copy_file_range") ||
-               !strcmp(family, "sendfile")) {
-        const int fd = second.fd >= 0 && second.path == NULL ? second.fd : first.fd;
-        if (DirtyIndex(fd, &st) == -1 && g_dirtyCount < kMaxDirty)
-            g_dirty[g_dirtyCount++] = (typeof(g_dirty[0])){st.st_dev, st.st_ino};
-    }
-}
-
-static void WriteDirty(void) {
-    const int fd = g_realOpen(g_fault.dirtyFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    for (int i = 0; fd >= 0 && i < g_dirtyCount; ++i) {
-        char line[64];
-        const int length =
-            snprintf(line, sizeof line, "%lu %lu\n", (unsigned long)g_dirty[i].device,
-                     (unsigned long)g_dirty[i].inode);
-        g_realWrite(fd, line, (size_t)length);
-    }
-    if (fd >= 0)
-        g_realClose(fd);
-}
+// What the model of a file system needs from each call, and flushes dropped on request.
+#include "interposer_model.inc"
 
 static const char* Describe(Target target, char* buffer, size_t size) {
     if (target.path && target.fd < 0)
@@ -234,18 +193,13 @@ static int Intercept(const char* name, const char* family, Target first, Target 
     if (g_fault.traceFd >= 0)
         Trace(k, name, a, b);
     const int hit = g_fault.mode != kOnlyCount && (g_fault.at == 0 || k == g_fault.at);
-    if (hit && g_fault.mode == kKillProcess) {
-        if (g_fault.dirtyFile)
-            WriteDirty();
+    if (hit && g_fault.mode == kKillProcess)
         raise(SIGKILL);
-    }
     if (hit && g_fault.mode == kExchange) {
         ExchangeEntries();
         errno = savedErrno;
         return 0;
     }
-    if (g_fault.dirtyFile && !hit)
-        TrackData(family, first, second);
     errno = savedErrno;
     return hit ? g_fault.error : 0;
 }
@@ -291,13 +245,20 @@ __attribute__((constructor)) static void LoadSettings(void) {
     g_fault.path = getenv("DLLINSTALL_FAULT_PATH");
     g_fault.countFile = getenv("DLLINSTALL_FAULT_COUNT_FILE");
     g_fault.noTmpfile = getenv("DLLINSTALL_FAULT_NO_TMPFILE") != NULL;
-    g_fault.dirtyFile = getenv("DLLINSTALL_FAULT_DIRTY");
     g_fault.exchange = getenv("DLLINSTALL_FAULT_EXCHANGE");
     g_realFstat = (int (*)(int, struct stat*))NextSymbol("fstat");
+    g_realFstatat = (int (*)(int, const char*, struct stat*, int))NextSymbol("fstatat");
+    const char* model = getenv("DLLINSTALL_FAULT_MODEL");
+    g_fault.drop = getenv("DLLINSTALL_FAULT_DROP");
+    g_fault.dropPath = getenv("DLLINSTALL_FAULT_DROP_PATH");
     if (trace && *trace && g_realOpen)
         g_fault.traceFd =
             g_realOpen(trace, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    g_fault.active = g_fault.mode != kOnlyCount || g_fault.countFile || g_fault.traceFd >= 0;
+    if (model && *model && g_realOpen && g_realFstatat)
+        g_fault.modelFd =
+            g_realOpen(model, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    g_fault.active = g_fault.mode != kOnlyCount || g_fault.countFile || g_fault.traceFd >= 0 ||
+                     g_fault.modelFd >= 0 || g_fault.drop;
 }
 
 __attribute__((destructor)) static void WriteCount(void) {

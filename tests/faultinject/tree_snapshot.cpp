@@ -30,6 +30,19 @@ std::string ReadFile(const fs::path& file, uintmax_t size) {
     return bytes;
 }
 
+std::string Summary(const Entry& entry) {
+    std::ostringstream text;
+    text << entry.kind;
+    if (entry.kind == 'f')
+        text << " " << entry.bytes.size() << " bytes";
+    if (entry.kind == 'l')
+        text << " -> " << entry.linkTarget;
+    text << " mode " << std::oct << static_cast<unsigned>(entry.perms);
+    return text.str();
+}
+
+} // namespace
+
 Entry EntryOf(const fs::directory_entry& item) {
     Entry entry;
     const fs::file_status status = item.symlink_status();
@@ -45,19 +58,6 @@ Entry EntryOf(const fs::directory_entry& item) {
     }
     return entry;
 }
-
-std::string Summary(const Entry& entry) {
-    std::ostringstream text;
-    text << entry.kind;
-    if (entry.kind == 'f')
-        text << " " << entry.bytes.size() << " bytes";
-    if (entry.kind == 'l')
-        text << " -> " << entry.linkTarget;
-    text << " mode " << std::oct << static_cast<unsigned>(entry.perms);
-    return text.str();
-}
-
-} // namespace
 
 Tree Snapshot(const fs::path& root, const std::set<std::string>& skip) {
     Tree tree;

@@ -122,6 +122,7 @@ typedef intptr_t (*FARPROC)();
 
 // MoveFileExA.
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
 
 // Waits on kernel objects.
 #define INFINITE 0xFFFFFFFF

@@ -15,6 +15,11 @@ std::unordered_set<HandleObject*>& LiveHandles() {
 
 } // namespace
 
+FileObject::~FileObject() {
+    if (copyFolderFd >= 0)
+        close(copyFolderFd);
+}
+
 FindObject::~FindObject() {
     if (folderFd >= 0)
         close(folderFd);

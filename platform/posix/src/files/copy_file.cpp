@@ -3,6 +3,7 @@
 #include "common/last_error.h"
 #include "common/unique_fd.h"
 #include "files/file_info.h"
+#include "files/named_folders.h"
 #include "files/removal.h"
 #include "files/temporaries.h"
 #include "paths/dos_path.h"
@@ -181,5 +182,7 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
         unlinkat(folderFd, tempName.c_str(), 0);
         return Fail(error);
     }
+    // The new name is durable only once its folder is flushed: the next flush of the volume.
+    posix::NoteCopyMade(lpNewFileName, dst);
     return TRUE;
 }

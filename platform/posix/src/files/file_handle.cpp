@@ -3,6 +3,7 @@
 #include "common/last_error.h"
 #include "files/entry_handle.h"
 #include "files/file_info.h"
+#include "files/named_folders.h"
 #include "files/volume.h"
 #include "paths/dos_path.h"
 
@@ -47,6 +48,17 @@ bool CheckDisposition(const posix::HostPath& target, DWORD access, DWORD disposi
     return TRUE;
 }
 
+// A copy this process made is opened where CopyFileA put it, never looked up again by a name
+// that the system folder's 32-bit view may since resolve elsewhere.
+bool ResolveCopyMade(const posix::CopyMade& copy, posix::HostPath& target) {
+    target.folder = copy.folder;
+    target.name = copy.name;
+    target.path = copy.path;
+    target.exists = fstatat(copy.folder->fd.get(), copy.name.c_str(), &target.st,
+                            AT_SYMLINK_NOFOLLOW) == 0;
+    return TRUE;
+}
+
 } // namespace
 
 namespace {
@@ -74,6 +86,8 @@ namespace {
 
 // Creating takes a folder that was not reached through a link; opening what exists is reading.
 bool ResolveTarget(LPCSTR path, DWORD disposition, posix::HostPath& target) {
+    if (const posix::CopyMade* copy = posix::CopyMadeTo(path))
+        return ResolveCopyMade(*copy, target);
     if (!posix::ResolvePath(path, target))
         return false;
     if (!target.folder)
@@ -127,7 +141,11 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     const bool opensOrCreates =
         dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
     SetLastError(opensOrCreates && target.exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return posix::RegisterHandle(new posix::FileObject(fd));
+    auto* file = new posix::FileObject(fd);
+    // A copy's flush also covers the folder that holds its name.
+    if (posix::CopyMadeTo(lpFileName))
+        file->copyFolderFd = fcntl(target.folder->fd.get(), F_DUPFD_CLOEXEC, 0);
+    return posix::RegisterHandle(file);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // MoveFileExA: a file renamed within its volume, as the log writer puts a finished log in place.
 #include "common/last_error.h"
 #include "files/file_info.h"
+#include "files/named_folders.h"
 #include "files/removal.h"
 #include "paths/dos_path.h"
 
@@ -27,7 +28,7 @@ bool CheckReplaced(const posix::HostPath& target, DWORD flags) {
 } // namespace
 
 BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-    if ((dwFlags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING)) != 0)
+    if ((dwFlags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0)
         return Fail(ERROR_INVALID_PARAMETER);
     posix::HostPath source, target;
     if (!posix::ResolveForRemoval(lpExistingFileName, source) ||
@@ -40,5 +41,8 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
     if (renameat(source.folder->fd.get(), source.name.c_str(), target.folder->fd.get(),
                  target.name.c_str()) != 0)
         return posix::FailFromErrno();
+    // Write-through returns once the new name is on stable storage: its folder is flushed.
+    if ((dwFlags & MOVEFILE_WRITE_THROUGH) && !posix::FlushFolder(target.folder->fd.get()))
+        return FALSE;
     return TRUE;
 }

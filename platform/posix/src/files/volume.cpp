@@ -1,8 +1,9 @@
 // Volumes and flushes: "\\.\X:" opens the drive's root folder, and FlushFileBuffers puts a
-// file, or everything of the file system that holds a volume, on stable storage.
+// file, or the names a volume received, on stable storage.
 #include "files/volume.h"
 #include "common/handles.h"
 #include "common/last_error.h"
+#include "files/named_folders.h"
 #include "paths/drives.h"
 
 #include <cctype>
@@ -42,7 +43,11 @@ BOOL FlushFileBuffers(HANDLE hFile) {
         static_cast<posix::FileObject*>(posix::LookUpHandle(hFile, posix::HandleKind::File));
     if (!file)
         return FALSE;
-    // A volume's flush covers every file on it, as on Windows: the whole host file system.
-    const int result = file->volume ? syncfs(file->fd) : fsync(file->fd);
-    return result == 0 ? TRUE : posix::FailFromErrno();
+    // A volume's flush is that of the folders that received copies, on whichever file system
+    // each lives, never a whole shared disk; the copies' data was flushed before their names.
+    if (file->volume)
+        return posix::FlushNamedFolders() ? TRUE : FALSE;
+    if (fsync(file->fd) != 0)
+        return posix::FailFromErrno();
+    return file->copyFolderFd < 0 || posix::FlushFolder(file->copyFolderFd) ? TRUE : FALSE;
 }
