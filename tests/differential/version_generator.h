@@ -24,6 +24,12 @@ GeneratedDll GenerateDll(uint64_t seed, uint64_t index);
 // Empty when the fixtures were not built.
 std::vector<GeneratedDll> SeedDlls();
 
+// A DLL with one version resource of that product version, in one of the shapes the loader
+// reads without trouble ("ids_with_high_bits", "unrelated_malformed_node" with broken entries
+// and version nodes off the path, "deep_unrelated_subtree", "zero_fill", "data_in_the_headers"),
+// or with a root whose length runs far past its resource ("lying_block_length").
+std::string ShapedDll(const std::string& shape, const std::string& productVersion);
+
 } // namespace differential
 
 #endif
