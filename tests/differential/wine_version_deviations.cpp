@@ -55,10 +55,21 @@ const std::vector<WineDeviation>& WineVersionDeviations() {
          [](const std::set<std::string>& shapes, const Reading& reading) {
              return (Carries(shapes, "data_size_past_the_section") ||
                      Carries(shapes, "malformed_unrelated_entry") ||
+                     Carries(shapes, "data_running_into_the_zero_fill") ||
+                     Carries(shapes, "data_cut_by_the_zero_fill") ||
                      Carries(shapes, "seed: language leads outside the directory") ||
                      Carries(shapes, "seed: resource data outside every section") ||
                      Carries(shapes, "seed: resource_offset_outside")) &&
                     reading.underWine == "fault" && reading.onLinux == "no version";
+         }},
+        {"resource_size_wrapping_in_32_bits",
+         "Wine 8's GetFileVersionInfoSizeA gives twice the resource's stated size plus 4 in 32 "
+         "bits, so a stated size of 2 GiB or more wraps to a small block that Wine fills and "
+         "reads; the data entry states data that runs past the image, which Windows' loader "
+         "does not hand out, and the layer reads no version",
+         [](const std::set<std::string>& shapes, const Reading& reading) {
+             return Carries(shapes, "data_size_past_the_section") &&
+                    reading.onLinux == "no version";
          }},
         {"value_past_the_node_length",
          "Wine 8 reads the value of a node whose wLength (0, or less than a node header) ends "
