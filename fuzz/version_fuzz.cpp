@@ -85,8 +85,7 @@ void FuzzImage(const BYTE* data, size_t size) {
 
 void FuzzTree(const BYTE* data, size_t size) {
     const std::vector<BYTE> tree(data, data + std::min(size, posix::kMaxVersionTreeLength));
-    size_t length = 0;
-    posix::ValidateVersionTree(posix::ByteView(tree.data(), tree.size()), length);
+    posix::ValidateVersionTree(posix::ByteView(tree.data(), tree.size()));
     std::vector<BYTE> block(posix::VersionBlockSize(tree.size()));
     if (posix::FillVersionBlock(tree, block.size(), block.data()) == ERROR_SUCCESS)
         QueryEverything(block);

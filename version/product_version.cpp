@@ -38,6 +38,17 @@ CString QueryString(VerQueryValueAProc query, const std::vector<BYTE>& block, LP
     return CString(text, static_cast<int>(strnlen(text, room)));
 }
 
+// True when the block holds the tree its first word claims, with the signature and the room
+// beside it where VerQueryValueA writes converted strings: a longer claim would make some
+// version.dll implementations (Wine's) write past the block.
+bool TreeFitsBlock(const std::vector<BYTE>& block) {
+    const size_t kSignatureSize = 4;
+    if (block.size() < 2)
+        return false;
+    const size_t treeLength = block[0] | block[1] << 8;
+    return 2 * treeLength + kSignatureSize <= block.size();
+}
+
 // Reads the version with the calls of the loaded version.dll; false when the file could not be
 // read, or the library lacks one of the calls.
 bool ReadWithLibrary(HMODULE library, LPSTR filePath, CString& version) {
@@ -55,8 +66,9 @@ bool ReadWithLibrary(HMODULE library, LPSTR filePath, CString& version) {
     std::vector<BYTE> block(size);
     if (!getInfo(filePath, 0, size, block.data()))
         return !IsReadFailure(GetLastError());
+    // A block that cannot hold what it claims is a malformed resource: no version.
     DWORD translation = 0;
-    if (!QueryFirstTranslation(query, block, translation))
+    if (!TreeFitsBlock(block) || !QueryFirstTranslation(query, block, translation))
         return true;
     CString name;
     name.Format("\\StringFileInfo\\%04x%04x\\ProductVersion",

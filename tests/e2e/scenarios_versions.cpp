@@ -2,6 +2,7 @@
 // ranks strictly higher than the one offered.
 #include "expected_text.h"
 #include "scenario_table.h"
+#include "version_generator.h"
 
 namespace e2e {
 
@@ -52,6 +53,35 @@ Scenario UnderWineTheUserIsGeorgian(Scenario scenario, const std::string& what) 
     scenario.linuxOnly =
         "Wine runs here under ka_GE.UTF-8, whose user language is Georgian: " + what;
     return scenario;
+}
+
+// A DLL of version 1.0.0.0 in a shape the Windows loader and VerQueryValue read without
+// trouble, offered over an installed 3.0.0.0: both builds read it, and keep the installed copy.
+Scenario OlderCopyInShapeIsNotInstalled(const std::string& shape) {
+    const std::string bytes = differential::ShapedDll(shape, "1.0.0.0");
+    return {.name = "older_copy_with_" + shape + "_is_not_installed",
+            .setup =
+                [bytes](const Layout& l) {
+                    PutText(l.programFolder / "LIB" / "foo.dll", bytes);
+                    PutFixture(l.systemFolder / "foo.dll", "v3.0.0.0.dll");
+                },
+            .console = {kStart, kCopying, kDone},
+            .systemFolder = {{"foo.dll", "v3.0.0.0.dll"}}};
+}
+
+// A version block whose root claims far more than its resource holds is malformed: no version,
+// so the copy goes ahead over the newer installed copy, on both builds (Wine's own
+// VerQueryValueA would write past the block and fault).
+Scenario CopyWithLyingBlockLengthIsInstalled() {
+    const std::string bytes = differential::ShapedDll("lying_block_length", "1.0.0.0");
+    return {.name = "copy_whose_version_block_claims_more_than_its_resource_is_installed",
+            .setup =
+                [bytes](const Layout& l) {
+                    PutText(l.programFolder / "LIB" / "foo.dll", bytes);
+                    PutFixture(l.systemFolder / "foo.dll", "v3.0.0.0.dll");
+                },
+            .console = {kStart, kCopying, Copied("LIB\\foo.dll", "foo.dll"), kDone},
+            .systemFolder = {{"foo.dll", ContentLabel(bytes)}}};
 }
 
 } // namespace
@@ -138,6 +168,13 @@ std::vector<Scenario> VersionScenarios() {
         UnderWineTheReaderFaults(
             InstalledCopyReplaced("offered_copy_with_version_length_past_its_resource_is_installed",
                                   "version_bad_root_length.dll", "v3.0.0.0.dll")),
+        // The resource lookup walks the path as the loader does, and reads the image as mapped.
+        OlderCopyInShapeIsNotInstalled("ids_with_high_bits"),
+        OlderCopyInShapeIsNotInstalled("unrelated_malformed_node"),
+        OlderCopyInShapeIsNotInstalled("deep_unrelated_subtree"),
+        OlderCopyInShapeIsNotInstalled("zero_fill"),
+        OlderCopyInShapeIsNotInstalled("data_in_the_headers"),
+        CopyWithLyingBlockLengthIsInstalled(),
     };
 }
 

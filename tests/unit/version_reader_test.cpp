@@ -7,6 +7,7 @@
 #include "test_support.h"
 #include "version/image_source.h"
 #include "version/version.h"
+#include "version_corruptions.h"
 #include "version_fixtures.h"
 
 #include <cstring>
@@ -496,13 +497,16 @@ class WrittenTreeTest : public VersionTest {
     }
 };
 
-TEST_F(WrittenTreeTest, NestingIsCappedAtEightLevelsBelowTheRoot) {
+// The limit guards a query's path, not the tree: a deeper tree is read, a longer path is not.
+TEST_F(WrittenTreeTest, QueryPathsAreCappedAtEightNamesButTreesAreNot) {
     std::vector<BYTE> block = VersionBlock(PlaceTree(Chain(8)));
     ASSERT_FALSE(block.empty());
     EXPECT_EQ(Query(block, "\\k\\k\\k\\k\\k\\k\\k\\k").Text(), "deep");
-    SetLastError(kUntouched);
-    EXPECT_EQ(GetFileVersionInfoSizeA(PlaceTree(Chain(9)).c_str(), nullptr), 0u);
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_BAD_FORMAT});
+    block = VersionBlock(PlaceTree(Chain(9)));
+    ASSERT_FALSE(block.empty());
+    EXPECT_EQ(Query(block, "\\k\\k\\k\\k\\k\\k\\k\\k").Text(), "");
+    const Queried tooLong = Query(block, "\\k\\k\\k\\k\\k\\k\\k\\k\\k");
+    EXPECT_FALSE(tooLong.ok);
 }
 
 TEST_F(WrittenTreeTest, AValueClaimingMoreThanItsNodeHoldsIsCutAtTheNode) {
@@ -520,162 +524,21 @@ TEST_F(WrittenTreeTest, AValueClaimingMoreThanItsNodeHoldsIsCutAtTheNode) {
 
 // ---------------------------------------------------------------------------------------------
 // Fixtures corrupted one field at a time: each gives no version, with the reason as the last
-// error, and never a crash.
-
-struct Corruption {
-    const char* what;
-    std::function<void(std::string& image, const PeLayout& l)> apply;
-    DWORD sizeError; // ERROR_SUCCESS: the tree is sound but holds no product version any more
-};
-
-// The nodes on the way to ProductVersion: root, StringFileInfo, the table, the string.
-std::vector<size_t> ProductVersionPath(const std::string& image, const PeLayout& l) {
-    return VersionNodePath(image, l, {"StringFileInfo", "040904b0", "ProductVersion"});
-}
-
-size_t NodeEnd(const std::string& image, size_t node) {
-    return node + GetU16(image, node);
-}
-
-const std::vector<Corruption>& Corruptions() {
-    using L = const PeLayout&;
-    static const std::vector<Corruption> list = {
-        {"e_lfanew past the end",
-         [](std::string& b, L l) { PutU32(b, l.newHeaderField, 0xFFFFFFF0); }, ERROR_BAD_FORMAT},
-        {"e_lfanew at the last bytes",
-         [](std::string& b, L l) {
-             PutU32(b, l.newHeaderField, static_cast<uint32_t>(b.size() - 2));
-         },
-         ERROR_BAD_FORMAT},
-        {"section count huge", [](std::string& b, L l) { PutU16(b, l.sectionCountField, 0xFFFF); },
-         ERROR_BAD_FORMAT},
-        {"section count zero", [](std::string& b, L l) { PutU16(b, l.sectionCountField, 0); },
-         ERROR_BAD_FORMAT},
-        {"optional header size huge",
-         [](std::string& b, L l) { PutU16(b, l.optionalSizeField, 0xFFFF); }, ERROR_BAD_FORMAT},
-        {"optional header too short for its directories",
-         [](std::string& b, L l) { PutU16(b, l.optionalSizeField, 16); }, ERROR_BAD_FORMAT},
-        {"optional header of no known kind",
-         [](std::string& b, L l) { PutU16(b, l.optionalMagicField, 0x107); }, ERROR_BAD_FORMAT},
-        {"resource directory outside every section",
-         [](std::string& b, L l) { PutU32(b, l.resourceRvaField, 0x7FFFFFF0); }, ERROR_BAD_FORMAT},
-        {"resource directory size past its section",
-         [](std::string& b, L l) { PutU32(b, l.resourceSizeField, 0xFFFFFFFF); }, ERROR_BAD_FORMAT},
-        {"resource section data past the end of the file",
-         [](std::string& b, L l) { PutU32(b, l.resourceSection + 20, 0xFFFFF000); },
-         ERROR_BAD_FORMAT},
-        {"resource section sizes past the end of the file",
-         [](std::string& b, L l) {
-             PutU32(b, l.resourceSection + 8, 0x7FFFFFFF);
-             PutU32(b, l.resourceSection + 16, 0x7FFFFFFF);
-         },
-         ERROR_BAD_FORMAT},
-        {"resource section without file data",
-         [](std::string& b, L l) { PutU32(b, l.resourceSection + 16, 0); }, ERROR_BAD_FORMAT},
-        {"resource section moved away",
-         [](std::string& b, L l) {
-             PutU32(b, l.resourceSection + 12, GetU32(b, l.resourceSection + 12) + 0x100000);
-         },
-         ERROR_BAD_FORMAT},
-        {"named types counted past the directory",
-         [](std::string& b, L l) { PutU16(b, l.typeDirectory + 12, 0xFFFF); }, ERROR_BAD_FORMAT},
-        {"numbered types counted past the directory",
-         [](std::string& b, L l) { PutU16(b, l.typeDirectory + 14, 0xFFFF); }, ERROR_BAD_FORMAT},
-        {"no version type", [](std::string& b, L l) { PutU32(b, l.typeEntry, 17); },
-         ERROR_RESOURCE_TYPE_NOT_FOUND},
-        {"version type leads outside the directory",
-         [](std::string& b, L l) { PutU32(b, l.typeEntry + 4, 0xFFFFFFF0); }, ERROR_BAD_FORMAT},
-        {"version type leads back to the type directory",
-         [](std::string& b, L l) { PutU32(b, l.typeEntry + 4, 0x80000000); }, ERROR_BAD_FORMAT},
-        {"version type leads to data, not a directory",
-         [](std::string& b, L l) {
-             PutU32(b, l.typeEntry + 4, GetU32(b, l.typeEntry + 4) & 0x7FFFFFFF);
-         },
-         ERROR_BAD_FORMAT},
-        {"no name under the version type",
-         [](std::string& b, L l) { PutU32(b, l.nameDirectory + 12, 0); },
-         ERROR_RESOURCE_NAME_NOT_FOUND},
-        {"name leads to its own directory",
-         [](std::string& b, L l) {
-             PutU32(b, l.nameDirectory + 20,
-                    0x80000000 | static_cast<uint32_t>(l.nameDirectory - l.typeDirectory));
-         },
-         ERROR_BAD_FORMAT},
-        {"name leads outside the directory",
-         [](std::string& b, L l) { PutU32(b, l.nameDirectory + 20, 0xFFFFFFF0); },
-         ERROR_BAD_FORMAT},
-        {"names counted past the directory",
-         [](std::string& b, L l) { PutU16(b, l.nameDirectory + 14, 0xFFFF); }, ERROR_BAD_FORMAT},
-        {"version resource numbered 2",
-         [](std::string& b, L l) { PutU32(b, l.nameDirectory + 16, 2); },
-         ERROR_RESOURCE_NAME_NOT_FOUND},
-        {"languages counted past the directory",
-         [](std::string& b, L l) { PutU16(b, l.languageDirectory + 14, 0xFFFF); },
-         ERROR_BAD_FORMAT},
-        {"no language under the name",
-         [](std::string& b, L l) { PutU32(b, l.languageDirectory + 12, 0); },
-         ERROR_RESOURCE_LANG_NOT_FOUND},
-        {"language leads back to the type directory",
-         [](std::string& b, L l) { PutU32(b, l.languageDirectory + 20, 0x80000000); },
-         ERROR_BAD_FORMAT},
-        {"language leads outside the directory",
-         [](std::string& b, L l) { PutU32(b, l.languageDirectory + 20, 0x7FFFFFF0); },
-         ERROR_BAD_FORMAT},
-        {"resource data outside every section",
-         [](std::string& b, L l) { PutU32(b, l.dataEntry, 0x7FFFFF00); }, ERROR_BAD_FORMAT},
-        {"resource data size past its section",
-         [](std::string& b, L l) { PutU32(b, l.dataEntry + 4, 0xFFFFFFFF); }, ERROR_BAD_FORMAT},
-        {"resource data shorter than a node",
-         [](std::string& b, L l) { PutU32(b, l.dataEntry + 4, 4); }, ERROR_BAD_FORMAT},
-        {"resource data shorter than the tree",
-         [](std::string& b, L l) { PutU32(b, l.dataEntry + 4, GetU16(b, l.data) - 1); },
-         ERROR_BAD_FORMAT},
-        {"root wLength 0", [](std::string& b, L l) { PutU16(b, l.data, 0); }, ERROR_BAD_FORMAT},
-        {"root wLength past the resource data",
-         [](std::string& b, L l) { PutU16(b, l.data, 0xFFFF); }, ERROR_BAD_FORMAT},
-        {"StringFileInfo longer than the root has left",
-         [](std::string& b, L l) {
-             const auto p = ProductVersionPath(b, l);
-             PutU16(b, p[1], static_cast<uint16_t>(NodeEnd(b, p[0]) - p[1] + 4));
-         },
-         ERROR_BAD_FORMAT},
-        {"table longer than StringFileInfo has left",
-         [](std::string& b, L l) {
-             const auto p = ProductVersionPath(b, l);
-             PutU16(b, p[2], static_cast<uint16_t>(NodeEnd(b, p[1]) - p[2] + 2));
-         },
-         ERROR_BAD_FORMAT},
-        {"ProductVersion shorter than a node header",
-         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[3], 4); }, ERROR_BAD_FORMAT},
-        {"ProductVersion key without a terminator",
-         [](std::string& b, L l) {
-             const size_t n = ProductVersionPath(b, l)[3];
-             for (size_t at = n + 6; at + 1 < NodeEnd(b, n); at += 2)
-                 PutU16(b, at, 'X');
-         },
-         ERROR_BAD_FORMAT},
-        {"ProductVersion neither text nor binary",
-         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[3] + 4, 7); },
-         ERROR_BAD_FORMAT},
-        {"ProductVersion wLength 0 ends the table",
-         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[3], 0); }, ERROR_SUCCESS},
-        {"table wLength 0 ends StringFileInfo",
-         [](std::string& b, L l) { PutU16(b, ProductVersionPath(b, l)[2], 0); }, ERROR_SUCCESS},
-    };
-    return list;
-}
+// error, or the version Windows still reads, and never a crash.
 
 class CorruptedTest : public VersionTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(CorruptedTest, EachFieldPushedOutOfRangeGivesNoVersion) {
+TEST_P(CorruptedTest, EachFieldPushedOutOfRangeGivesNoVersionOrWhatWindowsReads) {
     const fs::path file = Fixture(GetParam());
     if (file.empty())
         GTEST_SKIP() << GetParam() << " was not built";
     const std::string image = ReadBytes(file);
     PeLayout layout;
     ASSERT_TRUE(FindPeLayout(image, layout));
-    ASSERT_EQ(ProductVersionPath(image, layout).size(), 4u);
-    for (const Corruption& corruption : Corruptions()) {
+    ASSERT_EQ(
+        VersionNodePath(image, layout, {"StringFileInfo", "040904b0", "ProductVersion"}).size(),
+        4u);
+    for (const VersionCorruption& corruption : VersionCorruptions()) {
         std::string broken = image;
         corruption.apply(broken, layout);
         ASSERT_NE(broken, image) << corruption.what;
@@ -683,8 +546,8 @@ TEST_P(CorruptedTest, EachFieldPushedOutOfRangeGivesNoVersion) {
         SetLastError(kUntouched);
         const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
         EXPECT_EQ(GetLastError(), corruption.sizeError) << corruption.what;
-        EXPECT_EQ(size == 0, corruption.sizeError != ERROR_SUCCESS) << corruption.what;
-        EXPECT_EQ(ProductVersion(path), "") << corruption.what;
+        EXPECT_EQ(size == 0, corruption.sizeError != kSound) << corruption.what;
+        EXPECT_EQ(ProductVersion(path).empty(), !corruption.readsVersion) << corruption.what;
     }
 }
 

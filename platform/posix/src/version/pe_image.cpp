@@ -54,9 +54,25 @@ DWORD ReadNtHeaders(const ImageSource& source, NtHeaders& headers) {
     return ERROR_SUCCESS;
 }
 
-// Finds the resource entry of the data directories, whose place depends on the header's kind.
-DWORD ReadResourceEntry(const ImageSource& source, const NtHeaders& headers, uint32_t& rva,
-                        uint32_t& size) {
+constexpr size_t kSizeOfHeadersField = 60; // the same in both kinds of optional header
+constexpr uint64_t kPageSize = 4096;
+
+// The loader maps whole pages: what a part of the image leaves of its last page reads as zeros.
+uint32_t PageAligned(uint32_t size) {
+    return static_cast<uint32_t>(
+        std::min<uint64_t>((size + kPageSize - 1) & ~(kPageSize - 1), UINT32_MAX));
+}
+
+struct OptionalHeader {
+    uint32_t headersSize = 0;
+    uint32_t resourceRva = 0;
+    uint32_t resourceSize = 0;
+};
+
+// Finds the size of the headers and the resource entry of the data directories, whose place
+// depends on the header's kind.
+DWORD ReadOptionalHeader(const ImageSource& source, const NtHeaders& headers,
+                         OptionalHeader& optionalHeader) {
     std::vector<BYTE> bytes;
     const size_t wanted = std::min<size_t>(headers.optionalSize, kLargestOptionalPrefix);
     if (DWORD error = source.Read(headers.optionalOffset, wanted, bytes))
@@ -69,11 +85,14 @@ DWORD ReadResourceEntry(const ImageSource& source, const NtHeaders& headers, uin
                                : magic == kPe32PlusMagic ? kPe32PlusDirectories
                                                          : 0;
     uint32_t count = 0;
-    if (directories == 0 || !optional.ReadU32(directories - 4, count))
+    if (directories == 0 || !optional.ReadU32(directories - 4, count) ||
+        !optional.ReadU32(kSizeOfHeadersField, optionalHeader.headersSize))
         return ERROR_BAD_FORMAT;
     if (count <= kResourceDirectoryIndex)
         return ERROR_RESOURCE_DATA_NOT_FOUND;
     const size_t entry = directories + kResourceDirectoryIndex * kDataDirectorySize;
+    uint32_t& rva = optionalHeader.resourceRva;
+    uint32_t& size = optionalHeader.resourceSize;
     if (!optional.ReadU32(entry, rva) || !optional.ReadU32(entry + 4, size))
         return ERROR_BAD_FORMAT;
     return rva == 0 || size == 0 ? ERROR_RESOURCE_DATA_NOT_FOUND : ERROR_SUCCESS;
@@ -93,13 +112,20 @@ DWORD PeImage::Open(const ImageSource& source) {
     NtHeaders headers;
     if (DWORD error = ReadNtHeaders(source, headers))
         return error;
-    uint32_t rva = 0, size = 0;
-    if (DWORD error = ReadResourceEntry(source, headers, rva, size))
+    OptionalHeader optional;
+    if (DWORD error = ReadOptionalHeader(source, headers, optional))
         return error;
+    // The headers are mapped at the start of the image, as far as the file holds them.
+    regions_.clear();
+    const auto headersSpan =
+        static_cast<uint32_t>(std::min<uint64_t>(optional.headersSize, source.Size()));
+    regions_.push_back({0, PageAligned(headersSpan), headersSpan, 0});
     if (DWORD error = ReadSections(source, headers.optionalOffset + headers.optionalSize,
                                    headers.sectionCount))
         return error;
-    return MapRva(rva, size, resources_) ? ERROR_SUCCESS : ERROR_BAD_FORMAT;
+    resources_ = {optional.resourceRva, optional.resourceSize};
+    // The loader looks only at where the directory starts, not at the size stated for it.
+    return IsMapped(resources_.rva, 1) ? ERROR_SUCCESS : ERROR_BAD_FORMAT;
 }
 
 DWORD PeImage::ReadSections(const ImageSource& source, uint64_t tableOffset, uint16_t count) {
@@ -109,30 +135,46 @@ DWORD PeImage::ReadSections(const ImageSource& source, uint64_t tableOffset, uin
     if (DWORD error = source.Read(tableOffset, size_t{count} * kSectionHeaderSize, bytes))
         return error;
     const ByteView table(bytes.data(), bytes.size());
-    sections_.clear();
     for (size_t i = 0; i < count; ++i) {
         const size_t at = i * kSectionHeaderSize;
         uint32_t virtualSize = 0, rva = 0, rawSize = 0, rawOffset = 0;
         if (!table.ReadU32(at + 8, virtualSize) || !table.ReadU32(at + 12, rva) ||
             !table.ReadU32(at + 16, rawSize) || !table.ReadU32(at + 20, rawOffset))
             return ERROR_BAD_FORMAT;
-        // Past its virtual size a section is zeros in memory, not file data.
-        const uint32_t span = virtualSize == 0 ? rawSize : std::min(virtualSize, rawSize);
+        // In memory a section fills whole pages, and past its file data it is zeros.
+        const uint32_t span = PageAligned(virtualSize == 0 ? rawSize : virtualSize);
+        const uint32_t fileSpan = std::min(span, rawSize);
         // A section whose data runs past the end of the file can hold nothing we read.
-        if (InBounds(rawOffset, span, source.Size()))
-            sections_.push_back({rva, span, rawOffset});
+        if (InBounds(rawOffset, fileSpan, source.Size()))
+            regions_.push_back({rva, span, fileSpan, rawOffset});
     }
     return ERROR_SUCCESS;
 }
 
-bool PeImage::MapRva(uint32_t rva, uint32_t size, FileRange& out) const {
-    for (const Section& section : sections_) {
-        if (rva >= section.rva && InBounds(rva - section.rva, size, section.span)) {
-            out = {section.fileOffset + (rva - section.rva), size};
-            return true;
-        }
+const PeImage::Region* PeImage::RegionOf(uint32_t rva, uint32_t size) const {
+    for (const Region& region : regions_) {
+        if (rva >= region.rva && InBounds(rva - region.rva, size, region.span))
+            return &region;
     }
-    return false;
+    return nullptr;
+}
+
+bool PeImage::IsMapped(uint32_t rva, uint32_t size) const {
+    return RegionOf(rva, size) != nullptr;
+}
+
+DWORD PeImage::ReadRva(const ImageSource& source, uint32_t rva, uint32_t size,
+                       std::vector<BYTE>& out) const {
+    const Region* region = RegionOf(rva, size);
+    if (!region)
+        return ERROR_BAD_FORMAT;
+    const uint32_t inside = rva - region->rva;
+    const uint32_t fromFile =
+        inside >= region->fileSpan ? 0 : std::min(size, region->fileSpan - inside);
+    if (DWORD error = source.Read(region->fileOffset + inside, fromFile, out))
+        return error;
+    out.resize(size, 0);
+    return ERROR_SUCCESS;
 }
 
 } // namespace posix

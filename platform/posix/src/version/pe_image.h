@@ -1,5 +1,5 @@
 // The parts of a PE32 or PE32+ image that lead to its resources: the headers, the section
-// table, and where the resource directory lies in the file.
+// table, and the image as the loader maps it, read by RVA.
 #ifndef DLLINSTALL_POSIX_PE_IMAGE_H
 #define DLLINSTALL_POSIX_PE_IMAGE_H
 
@@ -10,9 +10,9 @@
 
 namespace posix {
 
-// A run of bytes in the image file.
-struct FileRange {
-    uint64_t offset = 0;
+// A run of bytes of the mapped image, by RVA.
+struct RvaRange {
+    uint32_t rva = 0;
     uint32_t size = 0;
 };
 
@@ -27,23 +27,31 @@ class PeImage {
     // for an image without a resource directory.
     DWORD Open(const ImageSource& source);
 
-    // The resource directory, whole within the file data of one section.
-    const FileRange& ResourceDirectory() const { return resources_; }
+    // The resource directory, whose start lies within a mapped part of the image.
+    const RvaRange& ResourceDirectory() const { return resources_; }
 
-    // The file range of [rva, rva + size) when the file data of one section holds all of it.
-    bool MapRva(uint32_t rva, uint32_t size, FileRange& out) const;
+    // True when [rva, rva + size) lies whole within the headers or within one section.
+    bool IsMapped(uint32_t rva, uint32_t size) const;
+
+    // Reads [rva, rva + size) as the loader maps it: a section's bytes past its file data read
+    // as zeroes. ERROR_BAD_FORMAT when the range is not whole within one mapped part.
+    DWORD ReadRva(const ImageSource& source, uint32_t rva, uint32_t size,
+                  std::vector<BYTE>& out) const;
 
   private:
-    struct Section {
+    // A mapped part: the headers or a section, of which the file provides the first bytes.
+    struct Region {
         uint32_t rva;
-        uint32_t span; // the bytes of the section that the file provides
+        uint32_t span;     // its size in the mapped image
+        uint32_t fileSpan; // the bytes of it that come from the file
         uint64_t fileOffset;
     };
 
     DWORD ReadSections(const ImageSource& source, uint64_t tableOffset, uint16_t count);
+    const Region* RegionOf(uint32_t rva, uint32_t size) const;
 
-    std::vector<Section> sections_;
-    FileRange resources_;
+    std::vector<Region> regions_;
+    RvaRange resources_;
 };
 
 } // namespace posix

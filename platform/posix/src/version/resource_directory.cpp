@@ -12,7 +12,9 @@ constexpr uint32_t kVersionName = 1;  // VS_VERSION_INFO
 constexpr size_t kDirectoryHeaderSize = 16;
 constexpr size_t kEntrySize = 8;
 constexpr size_t kDataEntrySize = 16;
-constexpr uint32_t kHighBit = 0x80000000; // a named entry, or an entry leading to a directory
+constexpr uint32_t kHighBit = 0x80000000; // an entry leading to a directory
+// The loader finds an id by its 16 bits, whatever the entry's higher bits hold.
+constexpr uint32_t kIdMask = 0xFFFF;
 
 // The languages a neutral request tries, in this order, before it takes the first there is:
 // neutral, the user's languages, English (US). The Linux build's user has one language, English
@@ -37,14 +39,16 @@ struct Directory {
 
 class DirectoryReader {
   public:
-    DirectoryReader(const ImageSource& source, const FileRange& directory)
-        : source_(source), directory_(directory) {}
+    DirectoryReader(const ImageSource& source, const PeImage& image)
+        : source_(source), image_(image), directory_(image.ResourceDirectory()) {}
 
-    // Reads bytes of the resource directory, never outside it.
+    // Reads bytes at an offset from the resource directory's start, as the loader does, within
+    // the part of the image that holds its start; the size the headers state is not a bound.
     DWORD Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) const {
-        if (!InBounds(offset, length, directory_.size))
+        if (!InBounds(uint64_t{directory_.rva} + offset, length, UINT32_MAX))
             return ERROR_BAD_FORMAT;
-        return source_.Read(directory_.offset + offset, length, bytes);
+        return image_.ReadRva(source_, directory_.rva + static_cast<uint32_t>(offset),
+                              static_cast<uint32_t>(length), bytes);
     }
 
     DWORD Open(uint32_t offset, Directory& directory) const;
@@ -53,21 +57,19 @@ class DirectoryReader {
 
   private:
     const ImageSource& source_;
-    FileRange directory_;
+    const PeImage& image_;
+    RvaRange directory_;
 };
 
-// Reads a table's counts; a table whose entries would not all lie within the resource
-// directory is refused, so that no count it claims can make a lookup read outside it.
+// Reads a table's counts. Only the entries a lookup reads are checked, each as it is read, as
+// the loader reads them: what the rest of the table holds does not matter.
 DWORD DirectoryReader::Open(uint32_t offset, Directory& directory) const {
     std::vector<BYTE> bytes;
     if (DWORD error = Read(offset, kDirectoryHeaderSize, bytes))
         return error;
     const ByteView header(bytes.data(), bytes.size());
     directory.offset = offset;
-    if (!header.ReadU16(12, directory.named) || !header.ReadU16(14, directory.numbered))
-        return ERROR_BAD_FORMAT;
-    const uint64_t entries = uint64_t{directory.named} + directory.numbered;
-    return InBounds(uint64_t{offset} + kDirectoryHeaderSize, entries * kEntrySize, directory_.size)
+    return header.ReadU16(12, directory.named) && header.ReadU16(14, directory.numbered)
                ? ERROR_SUCCESS
                : ERROR_BAD_FORMAT;
 }
@@ -82,21 +84,23 @@ DWORD DirectoryReader::ReadEntry(const Directory& directory, size_t index, Entry
                                                                         : ERROR_BAD_FORMAT;
 }
 
-// Looks the number up by halving, as Windows does: at most 17 entries are read, however many
-// the table claims, and a table out of order misses what Windows misses too.
+// Looks the number up by halving, as the loader does: at most 17 entries are read, however many
+// the table claims, and a table out of order misses what the loader misses too, the middle of
+// an even run being its lower one.
 DWORD DirectoryReader::FindId(const Directory& directory, uint32_t id, bool& found,
                               Entry& entry) const {
     size_t low = directory.named, high = size_t{directory.named} + directory.numbered;
     found = false;
     while (low < high) {
-        const size_t middle = low + (high - low) / 2;
+        const size_t middle = low + (high - low - 1) / 2;
         if (DWORD error = ReadEntry(directory, middle, entry))
             return error;
-        if (entry.name == id) {
+        const uint32_t entryId = entry.name & kIdMask;
+        if (entryId == id) {
             found = true;
             return ERROR_SUCCESS;
         }
-        if (entry.name < id)
+        if (entryId < id)
             low = middle + 1;
         else
             high = middle;
@@ -129,39 +133,45 @@ DWORD EnterNumbered(const DirectoryReader& reader, uint32_t id, DWORD errorWhenM
     return EnterDirectory(reader, entry, path, directory);
 }
 
-// The language a neutral request gets: the first of the languages tried that the table has,
-// or else its first entry.
+// The language a neutral request gets: the first of the languages tried that the table has as
+// data, or else its first data entry; as the loader does, an entry that leads to a table where
+// data is wanted counts as missing.
 DWORD ChooseLanguage(const DirectoryReader& reader, const Directory& languages, Entry& chosen) {
     for (const uint16_t language : kLanguagesTried) {
         bool found = false;
         if (DWORD error = reader.FindId(languages, language, found, chosen))
             return error;
-        if (found)
+        if (found && !(chosen.target & kHighBit))
             return ERROR_SUCCESS;
     }
-    if (languages.named == 0 && languages.numbered == 0)
-        return ERROR_RESOURCE_LANG_NOT_FOUND;
-    return reader.ReadEntry(languages, 0, chosen);
+    const size_t count = size_t{languages.named} + languages.numbered;
+    for (size_t i = 0; i < count; ++i) {
+        if (DWORD error = reader.ReadEntry(languages, i, chosen))
+            return error;
+        if (!(chosen.target & kHighBit))
+            return ERROR_SUCCESS;
+    }
+    return ERROR_RESOURCE_LANG_NOT_FOUND;
 }
 
 DWORD ReadDataEntry(const DirectoryReader& reader, const PeImage& image, const Entry& language,
-                    FileRange& data) {
+                    RvaRange& data) {
     if (language.target & kHighBit)
         return ERROR_BAD_FORMAT;
     std::vector<BYTE> bytes;
     if (DWORD error = reader.Read(language.target, kDataEntrySize, bytes))
         return error;
     const ByteView entry(bytes.data(), bytes.size());
-    uint32_t rva = 0, size = 0;
-    if (!entry.ReadU32(0, rva) || !entry.ReadU32(4, size) || !image.MapRva(rva, size, data))
+    if (!entry.ReadU32(0, data.rva) || !entry.ReadU32(4, data.size) ||
+        !image.IsMapped(data.rva, data.size))
         return ERROR_BAD_FORMAT;
     return ERROR_SUCCESS;
 }
 
 } // namespace
 
-DWORD FindVersionData(const ImageSource& source, const PeImage& image, FileRange& data) {
-    const DirectoryReader reader(source, image.ResourceDirectory());
+DWORD FindVersionData(const ImageSource& source, const PeImage& image, RvaRange& data) {
+    const DirectoryReader reader(source, image);
     std::vector<uint32_t> path = {0};
     Directory directory;
     Entry language;

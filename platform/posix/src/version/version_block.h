@@ -1,7 +1,7 @@
 // The block that GetFileVersionInfoA fills and VerQueryValueA reads, laid out as Windows lays
 // it out: the VS_VERSIONINFO tree, whose first word (the root's wLength) is the tree's length;
-// the signature "FE2X"; then room where a string is put in the ANSI code page at the same
-// offset it has in the tree.
+// the signature "FE2X" and the root's own length, which the tree may exceed; then room where a
+// string is put in the ANSI code page at the same offset it has in the tree.
 #ifndef DLLINSTALL_POSIX_VERSION_BLOCK_H
 #define DLLINSTALL_POSIX_VERSION_BLOCK_H
 

@@ -9,19 +9,15 @@ namespace posix {
 
 DWORD ReadVersionResource(const ImageSource& source, std::vector<BYTE>& tree) {
     PeImage image;
-    FileRange data;
+    RvaRange data;
     if (DWORD error = image.Open(source))
         return error;
     if (DWORD error = FindVersionData(source, image, data))
         return error;
-    const size_t wanted = std::min<size_t>(data.size, kMaxVersionTreeLength);
-    if (DWORD error = source.Read(data.offset, wanted, tree))
+    const auto wanted = static_cast<uint32_t>(std::min<size_t>(data.size, kMaxVersionTreeLength));
+    if (DWORD error = image.ReadRva(source, data.rva, wanted, tree))
         return error;
-    size_t length = 0;
-    if (DWORD error = ValidateVersionTree(ByteView(tree.data(), tree.size()), length))
-        return error;
-    tree.resize(length);
-    return ERROR_SUCCESS;
+    return ValidateVersionTree(ByteView(tree.data(), tree.size()));
 }
 
 } // namespace posix

@@ -13,8 +13,8 @@ namespace posix {
 // A VS_VERSIONINFO's length is a 16-bit field, so nothing past this can belong to the tree.
 constexpr size_t kMaxVersionTreeLength = 0xFFFF;
 
-// Reads the VS_VERSIONINFO tree of the version resource Windows reads, checked node by node,
-// reading only the headers, the resource directory and the tree itself.
+// Reads the version resource Windows reads, up to the longest VS_VERSIONINFO tree, its root
+// checked, reading only the headers, the resource directory and the resource itself.
 DWORD ReadVersionResource(const ImageSource& source, std::vector<BYTE>& tree);
 
 } // namespace posix

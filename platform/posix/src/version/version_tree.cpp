@@ -50,22 +50,6 @@ bool FindKeyEnd(const ByteView& tree, size_t key, size_t end, size_t& terminator
     return false;
 }
 
-bool ChildrenAreWellFormed(const ByteView& tree, const VersionNode& node, size_t depth) {
-    ChildCursor cursor(tree, node);
-    VersionNode child;
-    for (;;) {
-        switch (cursor.Next(child)) {
-        case NodeRead::kEnd:
-            return true;
-        case NodeRead::kMalformed:
-            return false;
-        case NodeRead::kNode:
-            if (depth + 1 > kMaxTreeDepth || !ChildrenAreWellFormed(tree, child, depth + 1))
-                return false;
-        }
-    }
-}
-
 // Compares the node's UTF-16 key unit by unit with the key asked for, both upper-cased, as
 // Windows compares keys; nothing is copied.
 bool KeyMatches(const ByteView& tree, const VersionNode& node, std::string_view key) {
@@ -100,18 +84,19 @@ DWORD FindChild(const ByteView& tree, const VersionNode& parent, std::string_vie
 
 } // namespace
 
-NodeRead ReadNode(const ByteView& tree, size_t offset, size_t limit, VersionNode& node) {
-    uint16_t length = 0, valueLength = 0, type = 0;
-    if (!InBounds(offset, kNodeHeaderSize, limit) || !tree.ReadU16(offset, length))
+namespace {
+
+// Reads a node of the given length at offset, its other fields from the tree.
+NodeRead ReadNodeOfLength(const ByteView& tree, size_t offset, uint16_t length, VersionNode& node) {
+    uint16_t valueLength = 0, type = 0;
+    if (length < kNodeHeaderSize || !tree.ReadU16(offset + 2, valueLength) ||
+        !tree.ReadU16(offset + 4, type))
         return NodeRead::kMalformed;
-    if (length == 0)
-        return NodeRead::kEnd;
-    if (length < kNodeHeaderSize || !InBounds(offset, length, limit) || !tree.Has(offset, length) ||
-        !tree.ReadU16(offset + 2, valueLength) || !tree.ReadU16(offset + 4, type) ||
-        type > kTextNode)
-        return NodeRead::kMalformed;
-    node.end = offset + length;
-    node.type = type;
+    // A child that starts within its parent is read even where it runs past the parent's end,
+    // as Windows reads it, but never past the tree.
+    node.end = offset + std::min<size_t>(length, tree.size() - offset);
+    // Windows reads any value whose type is not binary (0) as text.
+    node.isText = type != kBinaryNode;
     node.keyOffset = offset + kNodeHeaderSize;
     size_t terminator = 0;
     if (!FindKeyEnd(tree, node.keyOffset, node.end, terminator))
@@ -119,30 +104,37 @@ NodeRead ReadNode(const ByteView& tree, size_t offset, size_t limit, VersionNode
     node.keyUnits = (terminator - node.keyOffset) / 2;
     // Text values count UTF-16 units, binary ones bytes; a value is never read past its node.
     node.valueOffset = std::min(Align4(terminator + 2), node.end);
-    const size_t claimed = type == kTextNode ? size_t{valueLength} * 2 : valueLength;
+    const size_t claimed = node.isText ? size_t{valueLength} * 2 : valueLength;
     node.valueBytes = std::min(claimed, node.end - node.valueOffset);
     node.childrenOffset = node.valueOffset + node.valueBytes;
     return NodeRead::kNode;
 }
 
-NodeRead ReadRoot(const ByteView& tree, VersionNode& root) {
-    const NodeRead read = ReadNode(tree, 0, tree.size(), root);
-    return read == NodeRead::kEnd ? NodeRead::kMalformed : read;
+} // namespace
+
+NodeRead ReadNode(const ByteView& tree, size_t offset, size_t limit, VersionNode& node) {
+    uint16_t length = 0;
+    if (!InBounds(offset, kNodeHeaderSize, limit) || !tree.ReadU16(offset, length))
+        return NodeRead::kMalformed;
+    if (length == 0)
+        return NodeRead::kEnd;
+    return ReadNodeOfLength(tree, offset, length, node);
 }
 
-DWORD ValidateVersionTree(const ByteView& resource, size_t& length) {
-    uint16_t rootLength = 0;
-    ByteView tree;
+DWORD ValidateVersionTree(const ByteView& resource) {
+    // Only the root is checked here: the nodes a query walks are checked as it walks them, so
+    // that a broken node elsewhere in the tree does not matter, as it does not to Windows.
     VersionNode root;
-    if (!resource.ReadU16(0, rootLength) || !resource.Prefix(rootLength, tree) ||
-        ReadRoot(tree, root) != NodeRead::kNode || !ChildrenAreWellFormed(tree, root, 0))
-        return ERROR_BAD_FORMAT;
-    length = rootLength;
-    return ERROR_SUCCESS;
+    uint16_t rootLength = 0;
+    return resource.ReadU16(0, rootLength) && rootLength <= resource.size() &&
+                   ReadNode(resource, 0, resource.size(), root) == NodeRead::kNode
+               ? ERROR_SUCCESS
+               : ERROR_BAD_FORMAT;
 }
 
-DWORD FindVersionNode(const ByteView& tree, std::string_view path, VersionNode& node) {
-    if (ReadRoot(tree, node) != NodeRead::kNode)
+DWORD FindVersionNode(const ByteView& tree, uint16_t rootLength, std::string_view path,
+                      VersionNode& node) {
+    if (ReadNodeOfLength(tree, 0, rootLength, node) != NodeRead::kNode)
         return ERROR_INVALID_DATA;
     size_t depth = 0;
     while (!path.empty()) {

@@ -10,16 +10,16 @@
 
 namespace posix {
 
-// Nodes below the root: a real tree has three levels (StringFileInfo, a table, a string).
+// The names a query path may hold: a real one has three (StringFileInfo, a table, a string).
 constexpr size_t kMaxTreeDepth = 8;
 constexpr size_t kNodeHeaderSize = 6;
-constexpr uint16_t kTextNode = 1;
+constexpr uint16_t kBinaryNode = 0;
 
 struct VersionNode {
     size_t end = 0; // just past the node's last byte
     size_t keyOffset = 0;
     size_t keyUnits = 0; // the key's UTF-16 units, without its terminator
-    uint16_t type = 0;
+    bool isText = false;
     size_t valueOffset = 0;
     size_t valueBytes = 0; // what the node really holds of the value it claims
     size_t childrenOffset = 0;
@@ -27,20 +27,20 @@ struct VersionNode {
 
 enum class NodeRead { kNode, kEnd, kMalformed };
 
-// Reads the node at offset, which must end by limit (what its parent has left). A wLength of
+// Reads the node at offset, whose header must lie before limit (its parent's end) and whose
+// bytes must lie within the tree. A wLength of
 // 0 is the end of a list of children.
 NodeRead ReadNode(const ByteView& tree, size_t offset, size_t limit, VersionNode& node);
 
-// The root node of a tree; the view's size is the tree's length.
-NodeRead ReadRoot(const ByteView& tree, VersionNode& root);
-
-// Checks every node of the tree at the start of the resource and gives the tree's length;
-// ERROR_BAD_FORMAT when any node is broken.
-DWORD ValidateVersionTree(const ByteView& resource, size_t& length);
+// Checks the root node of the tree at the start of the resource; ERROR_BAD_FORMAT when it is
+// broken. The tree is the whole resource: a child may run past the root's own length.
+DWORD ValidateVersionTree(const ByteView& resource);
 
 // Finds the node that a backslash-separated path of keys names, keys compared without regard
-// to case; ERROR_RESOURCE_TYPE_NOT_FOUND when there is none, as Windows reports it.
-DWORD FindVersionNode(const ByteView& tree, std::string_view path, VersionNode& node);
+// to case, the root being rootLength long; ERROR_RESOURCE_TYPE_NOT_FOUND when there is none, as
+// Windows reports it.
+DWORD FindVersionNode(const ByteView& tree, uint16_t rootLength, std::string_view path,
+                      VersionNode& node);
 
 // The UTF-8 form of units of UTF-16 text at offset, up to the first NUL. sawNul tells whether
 // a NUL ended it.
