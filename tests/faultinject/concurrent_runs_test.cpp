@@ -7,6 +7,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -36,14 +37,15 @@ std::vector<std::string> Temporaries(const fs::path& folder) {
 
 // One product offers the older and one the newer version of the same names; whichever starts
 // first, the newer ones must end up installed, each run must succeed, and no temporary stays.
-void ExpectTheNewerVersionsToWin(const Installation& older, int rounds) {
+// The older product starts first in even rounds.
+void ExpectTheNewerVersionsToWin(const Installation& older, int firstRound, int rounds) {
     const fs::path newerProgram = older.root.path() / "newer";
     const std::string oldBytes = ReadBytes(testing_support::Fixture("v1.0.0.0.dll"));
     const std::string newBytes = ReadBytes(testing_support::Fixture("v2.0.0.0.dll"));
     ASSERT_FALSE(oldBytes.empty() || newBytes.empty()) << "fixture DLLs are missing";
     fs::create_directories(newerProgram / "LIB");
     PlaceTool(newerProgram);
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = firstRound; round < firstRound + rounds; ++round) {
         for (int i = 0; i < kLibraries; ++i) {
             WriteBytes(older.lib / LibraryName(i), oldBytes);
             WriteBytes(newerProgram / "LIB" / LibraryName(i), newBytes);
@@ -64,7 +66,7 @@ void ExpectTheNewerVersionsToWin(const Installation& older, int rounds) {
 }
 
 TEST(ConcurrentRuns, TwoProductsAtOnceEndWithEveryDllAtTheNewerVersion) {
-    ExpectTheNewerVersionsToWin(Installation("dllinstall-concurrent"), 6);
+    ExpectTheNewerVersionsToWin(Installation("dllinstall-concurrent"), 0, 6);
 }
 
 // The lock file a run leaves in the prefix: a first run makes it.
@@ -125,7 +127,8 @@ TEST(ConcurrentRuns, WhateverStandsAtTheLockFilesPathRunsStayApart) {
              fs::create_hard_link(elsewhere, lock);
          }},
     };
-    for (const auto& taker : kTakers) {
+    for (size_t i = 0; i < std::size(kTakers); ++i) {
+        const auto& taker = kTakers[i];
         SCOPED_TRACE(taker.what);
         if (taker.needsRoot && !root) {
             std::cout << "skipped, as only root can give a file to another user: " << taker.what
@@ -142,7 +145,8 @@ TEST(ConcurrentRuns, WhateverStandsAtTheLockFilesPathRunsStayApart) {
         const int held = open(lock.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (held >= 0)
             flock(held, LOCK_EX | LOCK_NB);
-        ExpectTheNewerVersionsToWin(setup, 2);
+        // One round each, the products taking turns to start first.
+        ExpectTheNewerVersionsToWin(setup, static_cast<int>(i), 1);
         if (held >= 0)
             close(held);
         EXPECT_EQ(ReadBytes(elsewhere), "precious");
