@@ -119,20 +119,9 @@ TEST_F(PrefixTest, PathNamesAreReadAsWindowsReadsThemAndNeverClimbOtherwise) {
         {"C:\\windows\\a\x7f\xff", {}, ERROR_INVALID_NAME},
         // A device name, wherever it stands, names a device the layer never opens.
         {"C:\\windows\\aux.dll", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\Aux .dll", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\nul.tar.gz", {}, ERROR_ACCESS_DENIED},
         {"C:\\windows\\CON\\system32", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\com1", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\lPt9.x", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\CONIN$.dll", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\conout$", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\prn. .", {}, ERROR_ACCESS_DENIED},
-        {"C:\\windows\\COM\u00B3.dll", {}, ERROR_ACCESS_DENIED},
+        {"C:\\windows\\prn. .", {}, ERROR_ACCESS_DENIED}, // trimmed to "prn"
         {"C:\\windows\\com0.dll", windows / "com0.dll", 0},
-        {"C:\\windows\\lpt10.dll", windows / "lpt10.dll", 0},
-        {"C:\\windows\\COM\u2074.dll", windows / "COM\u2074.dll", 0},
-        {"C:\\windows\\auxiliary.dll", windows / "auxiliary.dll", 0},
-        {"C:\\windows\\x.aux", windows / "x.aux", 0},
         {"C:\\windows\\ nul.dll", windows / " nul.dll", 0},
     };
     for (const auto& c : kCases) {
