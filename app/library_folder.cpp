@@ -1,4 +1,5 @@
 #include "app/installer.h"
+#include "fs/device_name.h"
 #include "fs/folders.h"
 #include "messages/messages.h"
 #include "version/version.h"
@@ -96,8 +97,9 @@ bool InstallEntries(CFileFind& finder, const CString& libraryFolder, const CStri
     for (BOOL more = TRUE; more;) {
         more = finder.FindNextFile();
         const DWORD enumError = more ? ERROR_SUCCESS : GetLastError();
+        // A device name is no file: a path with it would open the device. It stays in LIB.
         if (!finder.IsDots() && !finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) &&
-            !InstallLibrary(finder, systemFolder, handled))
+            !IsDeviceName(finder.GetFileName()) && !InstallLibrary(finder, systemFolder, handled))
             return false;
         // Entries never seen must not be deleted with the folder.
         if (!more && !MeansNoMoreEntries(enumError))

@@ -1,4 +1,5 @@
 #include "app/installer.h"
+#include "messages/messages.h"
 
 #include <cctype>
 
@@ -18,7 +19,12 @@ HANDLE TakeRunLock(const CString& systemFolder) {
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexNameFor(systemFolder));
     if (!mutex)
         return nullptr;
-    const DWORD wait = WaitForSingleObject(mutex, INFINITE);
+    DWORD wait = WaitForSingleObject(mutex, 0);
+    // A run that waits says why, or it would look hung; the log tells only what the run did.
+    if (wait == WAIT_TIMEOUT) {
+        ShowMessage(FormatMessageText(IDS_WAITING_FOR_OTHER_RUN, systemFolder));
+        wait = WaitForSingleObject(mutex, INFINITE);
+    }
     // An abandoned mutex was held by a run that was killed: what it left is this run's to finish.
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
         return mutex;

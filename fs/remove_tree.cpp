@@ -1,3 +1,4 @@
+#include "fs/device_name.h"
 #include "fs/folders.h"
 
 #include <shlwapi.h>
@@ -68,7 +69,8 @@ DWORD RemoveContent(const CString& path, const KeepTest* keep) {
         if (keep && !finder.IsDots() && !finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) &&
             (*keep)(finder.GetFileName())) {
             kept = true;
-        } else if (!finder.IsDots()) {
+        } else if (!finder.IsDots() && !IsDeviceName(finder.GetFileName())) {
+            // A device name is no file: it stays, and so does its folder, never opened.
             const DWORD error = RemovePath(finder.GetFilePath(), nullptr);
             if (firstError == ERROR_SUCCESS)
                 firstError = error;

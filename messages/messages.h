@@ -19,6 +19,9 @@ template <typename... Texts> CString FormatMessageText(UINT id, const Texts&... 
     return text;
 }
 
+// Shows the message on the console only: what the run went through, not what it did.
+void ShowMessage(const CString& text);
+
 // Shows the message on the console, then keeps it for the log file.
 void LogMessage(CString text);
 

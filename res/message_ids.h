@@ -11,5 +11,6 @@
 #define IDS_COPYING_DLLS 9
 #define IDS_COPIED 11
 #define IDS_ERR_READ_FOLDER 12
+#define IDS_WAITING_FOR_OTHER_RUN 13
 
 #endif

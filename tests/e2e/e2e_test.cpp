@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace e2e {
 
@@ -119,6 +120,8 @@ TEST_P(LinuxBuild, Run) {
     if (!FixturesBuilt())
         GTEST_SKIP() << "the fixture DLLs were not built (no mingw-w64)";
     const Scenario scenario = Completed(GetParam());
+    if (scenario.asRootOnly && geteuid() != 0)
+        GTEST_SKIP() << "only root can give the scenario's files to another user";
     testing_support::TempFolder temp("dllinstall-e2e");
     const Stage stage = {
         temp / "run",

@@ -236,10 +236,68 @@ Scenario LogNameTakenByLink(const std::string& kind, bool dangling) {
             .outsideFolder = outside};
 }
 
+// Windows opens a device for these names in any folder, so no file can bear one: neither build
+// opens one (a read of AUX or COM1 may never end), installs or removes it, and LIB stays.
+// COM0 and LPT10 are files.
+std::vector<std::string> DeviceNames() {
+    return {"aux.dll",  "com1.dll",      "nul.dll",     "con.dll",  "prn.dll",
+            "lpt1.dll", "conin$.dll",    "CONOUT$.DLL", "Aux .dll", "COM9.dll",
+            "lPt9.dll", "COM\u00B9.dll", "nul.tar.gz",  "prn"};
+}
+
+Scenario DeviceNamesStayInLibraryFolder() {
+    Tree program = {{"LIB", kFolder}, {"LIB/con", kFolder}, {"LIB/con/inner.dll", "v3.0.0.0.dll"}};
+    for (const std::string& name : DeviceNames())
+        program["LIB/" + name] = "v1.0.0.0.dll";
+    return {.name = "device_names_stay_in_library_folder",
+            .setup =
+                [](const Layout& l) {
+                    const fs::path lib = l.programFolder / "LIB";
+                    PutFixture(lib / "good.dll", "v1.0.0.0.dll");
+                    PutFixture(lib / "com0.dll", "v2.0.0.0.dll");
+                    PutFixture(lib / "lpt10.dll", "v2.5.0.0.dll");
+                    for (const std::string& name : DeviceNames())
+                        PutFixture(lib / name, "v1.0.0.0.dll");
+                    PutFixture(lib / "con" / "inner.dll", "v3.0.0.0.dll");
+                },
+            .console = {kStart, kCopying, Copied("LIB\\com0.dll", "com0.dll"),
+                        Copied("LIB\\good.dll", "good.dll"), Copied("LIB\\lpt10.dll", "lpt10.dll"),
+                        kDone},
+            .systemFolder = {{"com0.dll", "v2.0.0.0.dll"},
+                             {"good.dll", "v1.0.0.0.dll"},
+                             {"lpt10.dll", "v2.5.0.0.dll"}},
+            .programFolder = program,
+            .deadline = std::chrono::seconds(20)};
+}
+
+// Wine refuses a prefix that is not the runner's own, and so does the Linux build: its owner
+// could have pointed the system folder anywhere. Nothing is touched.
+Scenario PrefixOfAnotherUserIsRefused() {
+    return {.name = "prefix_of_another_user_is_refused",
+            .setup =
+                [](const Layout& l) {
+                    PutFixture(l.programFolder / "Tarvik.dll", "v2.0.0.0.dll");
+                    PutFixture(l.programFolder / "LIB" / "a.dll", "v1.0.0.0.dll");
+                    const fs::path prefix =
+                        l.systemFolder.parent_path().parent_path().parent_path();
+                    GiveToAnotherUser(prefix);
+                },
+            .status = 1,
+            .console = {kStart, kNoSystemFolder},
+            .log = std::nullopt,
+            .programFolder = {{"Tarvik.dll", "v2.0.0.0.dll"},
+                              {"LIB", kFolder},
+                              {"LIB/a.dll", "v1.0.0.0.dll"}},
+            .linuxOnly = "Wine itself refuses to start in a prefix that is not the runner's",
+            .asRootOnly = true};
+}
+
 } // namespace
 
 std::vector<Scenario> HostileScenarios() {
     std::vector<Scenario> scenarios = {NamesWindowsCannotHoldStayInLibraryFolder(),
+                                       DeviceNamesStayInLibraryFolder(),
+                                       PrefixOfAnotherUserIsRefused(),
                                        ModesOfSourcesDoNotSpread(), PrivateSourcesStayPrivate(),
                                        LogNameTakenByLink("link_to_a_file_outside", false),
                                        LogNameTakenByLink("dangling_link", true)};

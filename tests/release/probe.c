@@ -5,6 +5,7 @@
      version-by-name  load version.dll by its bare name, the way the tool must not
      shfolder         load SHFolder.dll by its bare name, the way the tool must not
      acp              print the ANSI code page the process runs with
+     hold-run-lock    hold the tool's run lock of C:\windows\system32 for three seconds
    It prints "probe" first, so that a run at all is visible. */
 #include <stdio.h>
 #include <string.h>
@@ -34,6 +35,17 @@ static void ReadVersionInfo(void) {
     FreeLibrary(library);
 }
 
+static void HoldRunLock(void) {
+    HANDLE mutex = CreateMutexA(NULL, TRUE, "Global\\dllinstall:C:/WINDOWS/SYSTEM32");
+    printf("run lock %s\n", mutex && GetLastError() != ERROR_ALREADY_EXISTS ? "held" : "taken");
+    fflush(stdout);
+    Sleep(3000);
+    if (mutex) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+}
+
 int main(int argc, char* argv[]) {
     printf("probe\n");
     for (int i = 1; i < argc; ++i) {
@@ -45,6 +57,8 @@ int main(int argc, char* argv[]) {
             printf("shfolder %s\n", LoadLibraryA("SHFolder.dll") ? "loaded" : "missing");
         else if (strcmp(argv[i], "acp") == 0)
             printf("acp %u\n", GetACP());
+        else if (strcmp(argv[i], "hold-run-lock") == 0)
+            HoldRunLock();
     }
     return 0;
 }

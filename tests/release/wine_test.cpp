@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace release {
 
@@ -360,6 +362,33 @@ TEST(ConsoleUnderWine, ShowsUtf8WhileTheToolWritesAndGetsItsCodePageBack) {
         EXPECT_EQ(events[2], "write");
         EXPECT_EQ(events[3], "set " + events[0].substr(std::string("reported ").size()));
     }
+}
+
+// A run that finds the run lock held says so on the console, once, waits, and finishes; the log
+// holds only what it did. The probe holds the lock the way another run would.
+TEST(RunLockUnderWine, ARunThatWaitsSaysSoOnTheConsoleButNotInTheLog) {
+    if (const std::string why = WhyNotRunnable(kX64); !why.empty())
+        GTEST_SKIP() << why;
+    ProgramFolder program(kX64);
+    TempFolder probeFolder("dllinstall-release-lock");
+    auto holder = std::async(std::launch::async, [&] {
+        return RunUnderWine(
+            WineRun(Helper(kX64, "probe.exe"), {"hold-run-lock"}, probeFolder.path()));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    WineResult run = program.Run();
+    const WineResult held = holder.get();
+    ASSERT_NE(held.out.find("run lock held"), std::string::npos) << DescribeRun(held);
+    ASSERT_EQ(run.status, 0) << DescribeRun(run);
+    run.out.erase(std::remove(run.out.begin(), run.out.end(), '\r'), run.out.end());
+    EXPECT_EQ(run.out, "Starting installation procedure...\n"
+                       "Waiting for another installation into 'C:\\windows\\system32' to end...\n"
+                       "Copying required DLLs to the system folder...\n"
+                       "Installation is successfully complited.\n");
+    EXPECT_EQ(ReadBytes(program.Path() / "InstallLog_DLL.txt"),
+              "Starting installation procedure...\r\n"
+              "Copying required DLLs to the system folder...\r\n"
+              "Installation is successfully complited.\r\n");
 }
 
 } // namespace

@@ -55,6 +55,7 @@ struct Scenario {
     std::chrono::seconds deadline{60};         // a run still going then has hung and is killed
     std::vector<std::string> environment = {}; // NAME=value entries for its runs, marks filled in
     bool interposed = false; // the fault-injection library is preloaded (Linux build only)
+    bool asRootOnly = false; // the setup gives files to another user, which only root can do
     // Fills in, when the scenario runs, expectations that depend on the fixtures' bytes.
     std::function<void(Scenario&)> expectAtRun = {};
 };
@@ -74,6 +75,8 @@ void MakeReadOnly(const fs::path& file);
 void SetMode(const fs::path& file, fs::perms mode);
 void PutFifo(const fs::path& file);
 void PutSocket(const fs::path& file);
+// Gives the file or folder to the user nobody (65534); only root can.
+void GiveToAnotherUser(const fs::path& path);
 
 } // namespace e2e
 

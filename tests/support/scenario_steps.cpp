@@ -92,4 +92,9 @@ void PutSocket(const fs::path& file) {
         throw std::runtime_error("cannot make the socket " + file.string());
 }
 
+void GiveToAnotherUser(const fs::path& path) {
+    if (chown(path.c_str(), 65534, static_cast<gid_t>(-1)) != 0)
+        throw std::runtime_error("cannot give " + path.string() + " to another user");
+}
+
 } // namespace e2e

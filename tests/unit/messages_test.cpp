@@ -32,10 +32,12 @@ TEST_F(MessagesTest, CatalogueHoldsTheExactTexts) {
     EXPECT_STREQ(LoadMessageText(IDS_COPIED), "Copy from '%s'\r\nto '%s'");
     EXPECT_STREQ(LoadMessageText(IDS_ERR_READ_FOLDER),
                  "Error: Cannot read the '%s'\r\nsource folder.");
+    EXPECT_STREQ(LoadMessageText(IDS_WAITING_FOR_OTHER_RUN),
+                 "Waiting for another installation into '%s' to end...");
 }
 
 TEST_F(MessagesTest, UnknownIdsGiveEmptyText) {
-    for (UINT id : {0u, 4u, 8u, 10u, 13u, 65535u})
+    for (UINT id : {0u, 4u, 8u, 10u, 14u, 65535u})
         EXPECT_TRUE(LoadMessageText(id).IsEmpty()) << id;
 }
 
@@ -53,6 +55,17 @@ TEST_F(MessagesTest, LogKeepsEachMessageWholeWithOneClosingCrLf) {
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_EQ(console, "first\nCopy from 'a'\r\nto 'b'\n");
     EXPECT_STREQ(g_strLog, "first\r\nCopy from 'a'\r\nto 'b'\r\n");
+}
+
+// A wait is what the run went through, not what it did: the console shows it, the log does not.
+TEST_F(MessagesTest, ShownMessagesStayOutOfTheLog) {
+    testing::internal::CaptureStdout();
+    LogMessage("first");
+    ShowMessage(FormatMessageText(IDS_WAITING_FOR_OTHER_RUN, CString("C:\\windows\\system32")));
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console,
+              "first\nWaiting for another installation into 'C:\\windows\\system32' to end...\n");
+    EXPECT_STREQ(g_strLog, "first\r\n");
 }
 
 TEST_F(MessagesTest, LogFileHoldsExactlyTheTextAndCutsALongerOldFile) {

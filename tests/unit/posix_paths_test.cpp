@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <unistd.h>
 #include <windows.h>
 
 namespace {
@@ -116,6 +117,12 @@ TEST_F(PrefixTest, PathNamesAreReadAsWindowsReadsThemAndNeverClimbOtherwise) {
         {"C:\\windows\\a|b", {}, ERROR_INVALID_NAME},
         {"C:\\windows\\a\r\nb", {}, ERROR_INVALID_NAME},
         {"C:\\windows\\a\x7f\xff", {}, ERROR_INVALID_NAME},
+        // A device name, wherever it stands, names a device the layer never opens.
+        {"C:\\windows\\aux.dll", {}, ERROR_ACCESS_DENIED},
+        {"C:\\windows\\CON\\system32", {}, ERROR_ACCESS_DENIED},
+        {"C:\\windows\\prn. .", {}, ERROR_ACCESS_DENIED}, // trimmed to "prn"
+        {"C:\\windows\\com0.dll", windows / "com0.dll", 0},
+        {"C:\\windows\\ nul.dll", windows / " nul.dll", 0},
     };
     for (const auto& c : kCases) {
         posix::HostPath resolved;
@@ -132,7 +139,8 @@ TEST_F(PrefixTest, PathNamesAreReadAsWindowsReadsThemAndNeverClimbOtherwise) {
 // A host path is given a Windows form only when every name below its drive's root is one
 // Windows can hold: "prod." would read as its sibling "prod", "a\\b" as two names.
 TEST_F(PrefixTest, HostPathsWithNamesWindowsCannotHoldHaveNoWindowsForm) {
-    for (const char* name : {"prod.", "prod ", "a\\b", "a:b", "a\nb", "\xff", "..."})
+    for (const char* name :
+         {"prod.", "prod ", "a\\b", "a:b", "a\nb", "\xff", "...", "aux", "Nul.d"})
         EXPECT_EQ(posix::DosPathFromHost((root / name / "dllinstall").string()), "") << name;
     EXPECT_EQ(posix::DosPathFromHost((root / " prod" / "x.y").string()),
               DosPath(root / " prod" / "x.y"));
@@ -144,6 +152,19 @@ TEST_F(PrefixTest, ShellFolderAndModuleNameFollowThePrefix) {
     EXPECT_STREQ(path, "C:\\windows\\system32");
     fs::remove(system32);
     EXPECT_TRUE(FAILED(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, path)));
+}
+
+// Wine refuses a prefix that is not the runner's own; so does the layer, for a root run must not
+// install into a prefix whose owner could have pointed its system folder anywhere.
+TEST_F(PrefixTest, PrefixOfAnotherUserHasNoSystemFolder) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give the prefix to another user";
+    char path[MAX_PATH] = "unchanged";
+    ASSERT_EQ(chown(prefix.c_str(), 65534, static_cast<gid_t>(-1)), 0);
+    EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, path),
+              HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    ASSERT_EQ(chown(prefix.c_str(), 0, static_cast<gid_t>(-1)), 0);
+    EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, 0, path), S_OK);
 }
 
 TEST(NameOrder, ListsLikeNtfsByUpperCasedUtf16) {

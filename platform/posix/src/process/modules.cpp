@@ -2,6 +2,7 @@
 #include "process/modules.h"
 #include "common/last_error.h"
 #include "paths/dos_path.h"
+#include "paths/drives.h"
 #include "paths/name_fold.h"
 #include "paths/system_view.h"
 
@@ -10,6 +11,7 @@
 #include <shlobj.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <winver.h>
 
 namespace {
@@ -64,6 +66,13 @@ BuiltInModule* FindLoaded(HMODULE handle) {
             return &module;
     }
     return nullptr;
+}
+
+// Wine refuses a prefix that the user who runs it does not own ("... is not owned by you"): its
+// owner could have pointed drive_c anywhere, and a run as root must not follow that.
+bool PrefixIsTheRunners() {
+    struct stat st {};
+    return stat(posix::WinePrefix().c_str(), &st) == 0 && st.st_uid == getuid();
 }
 
 } // namespace
@@ -128,13 +137,12 @@ HRESULT SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, LPSTR pszPath) {
         return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
     if ((csidl & 0xFF) != CSIDL_SYSTEM)
         return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
-    posix::HostPath resolved;
-    struct stat st {};
-    if (!posix::ResolvePath(posix::kSystemFolder, resolved) || !resolved.exists ||
-        stat(resolved.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (!PrefixIsTheRunners())
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    // The system folders are held open from here on, as the program folder is: the folder
+    // found here is the one every copy goes to.
+    if (!posix::HoldFolderAt(posix::kSystemFolder))
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-    // The system folders are held open from here on, as the program folder is.
-    posix::HoldFolderAt(posix::kSystemFolder);
     posix::HoldFolderAt(posix::kThirtyTwoBitSystemFolder);
     strcpy(pszPath, posix::kSystemFolder);
     return S_OK;

@@ -1,14 +1,17 @@
 // Named mutexes over flock: a mutex is a lock file in the prefix, as Wine keeps named objects
 // per prefix, and the kernel drops the lock of a process that dies, much as Windows abandons
-// the mutex of a killed owner to the next waiter.
+// the mutex of a killed owner to the next waiter. Only the runner can hold the lock file.
 #include "common/handles.h"
 #include "common/last_error.h"
+#include "paths/dos_path.h"
 #include "paths/drives.h"
+#include "paths/system_view.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -27,15 +30,36 @@ std::string LockFileName(const std::string& name) {
     return text;
 }
 
-// On a prefix that cannot be written the prefix folder itself is locked: every run can open it
-// for reading, so runs are still kept apart.
+// The lock file is the runner's alone: made 0600, and taken only as a regular file of the
+// runner with no other name, so that nobody else can hold it, make the open block (a FIFO), or
+// have the run change a file of theirs (a link, a hard link). Gives -1 for anything else.
+int OpenOwnLockFile(const std::string& path) {
+    posix::UniqueFd fd(open(
+        path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != geteuid() || st.st_nlink != 1)
+        return -1;
+    // An older run made it readable by all, and whoever can open it can hold it.
+    if ((st.st_mode & 07777) != 0600 && fchmod(fd.get(), 0600) != 0)
+        return -1;
+    return fd.release();
+}
+
+// Whatever stands at the lock file's path, runs are still kept apart: the system folder, which
+// every run of the prefix can open for reading, is locked instead.
+int OpenSystemFolder() {
+    posix::HostPath folder;
+    if (!posix::ResolvePath(posix::kSystemFolder, folder)) {
+        errno = ENOENT;
+        return -1;
+    }
+    return open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
 int OpenLockFile(const std::string& name) {
-    const std::string prefix = posix::WinePrefix();
-    const std::string path = prefix + "/" + LockFileName(name);
-    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0 && (errno == EROFS || errno == EACCES || errno == EPERM))
-        fd = open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    return fd;
+    const int fd = OpenOwnLockFile(posix::WinePrefix() + "/" + LockFileName(name));
+    return fd >= 0 ? fd : OpenSystemFolder();
 }
 
 posix::MutexObject* LookUpMutex(HANDLE handle) {
