@@ -22,6 +22,8 @@ function(dllinstall_windows_build name arch folder result)
     CMAKE_ARGS
       -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-${arch}.cmake
       -DCMAKE_BUILD_TYPE=Release
+      -DDLLINSTALL_SOURCE_DATE_EPOCH=${DLLINSTALL_SOURCE_DATE_EPOCH}
+      -DDLLINSTALL_TESTS=${DLLINSTALL_TESTS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${binary_dir}/dllinstall.exe)

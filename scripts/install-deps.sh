@@ -11,6 +11,7 @@ packages=(
     clang-format clang-tidy               # the format and clang-tidy checks of the test command
     valgrind python3                      # memory checks, benchmark report
     locales                               # the UTF-8 locale of the Wine runs with non-ASCII names
+    git                                   # the format check's file list; the release's time
 )
 
 installed() {
