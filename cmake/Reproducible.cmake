@@ -14,15 +14,15 @@ if(NOT DEFINED DLLINSTALL_SOURCE_DATE_EPOCH)
       # Only this tree's own history counts, not that of a repository it was unpacked into.
       execute_process(COMMAND ${DLLINSTALL_GIT} rev-parse --show-toplevel
                       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-                      OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+                      OUTPUT_VARIABLE git_top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
       execute_process(COMMAND ${DLLINSTALL_GIT} log -1 --format=%ct
                       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-                      OUTPUT_VARIABLE time OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-      file(REAL_PATH "${CMAKE_SOURCE_DIR}" source)
-      if(top AND time MATCHES "^[0-9]+$")
-        file(REAL_PATH "${top}" top)
-        if(top STREQUAL source)
-          set(DLLINSTALL_SOURCE_DATE_EPOCH ${time})
+                      OUTPUT_VARIABLE git_time OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+      file(REAL_PATH "${CMAKE_SOURCE_DIR}" source_folder)
+      if(git_top AND git_time MATCHES "^[0-9]+$")
+        file(REAL_PATH "${git_top}" git_top)
+        if(git_top STREQUAL source_folder)
+          set(DLLINSTALL_SOURCE_DATE_EPOCH ${git_time})
         endif()
       endif()
     endif()

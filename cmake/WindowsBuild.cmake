@@ -40,7 +40,7 @@ dllinstall_windows_build(dllinstall_windows32 i686 windows32 DLLINSTALL_WINDOWS3
 set(DLLINSTALL_CONFORMANCE_EXE "")
 set(googletest_source /usr/src/googletest/googletest)
 find_program(DLLINSTALL_MINGW_POSIX_CXX x86_64-w64-mingw32-g++-posix)
-if(DLLINSTALL_WINDOWS_BUILD AND DLLINSTALL_MINGW_POSIX_CXX AND
+if(DLLINSTALL_TESTS AND DLLINSTALL_WINDOWS_BUILD AND DLLINSTALL_MINGW_POSIX_CXX AND
    EXISTS ${googletest_source}/CMakeLists.txt)
   set(DLLINSTALL_CONFORMANCE_EXE ${CMAKE_BINARY_DIR}/conformance/conformance_test.exe)
   ExternalProject_Add(dllinstall_conformance
