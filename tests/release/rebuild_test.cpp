@@ -16,11 +16,15 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
 
-// A memory file system when there is one: a folder there lists its files in another order
-// than on disk, which a package must not follow.
+// A memory file system when there is one with room for the build: a folder there lists its
+// files in another order than on disk, which a package must not follow.
 fs::path RebuildBase() {
     const fs::path shm = "/dev/shm";
-    return access(shm.c_str(), W_OK | X_OK) == 0 ? shm : fs::path();
+    std::error_code error;
+    const auto room = fs::space(shm, error).available;
+    if (error || access(shm.c_str(), W_OK | X_OK) != 0 || room < (uintmax_t{1} << 30))
+        return {};
+    return shm;
 }
 
 // The source tree as a user's copy holds it: no build folders, no git data.
