@@ -22,6 +22,8 @@ function(dllinstall_windows_build name arch folder result)
     CMAKE_ARGS
       -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-${arch}.cmake
       -DCMAKE_BUILD_TYPE=Release
+      -DDLLINSTALL_SOURCE_DATE_EPOCH=${DLLINSTALL_SOURCE_DATE_EPOCH}
+      -DDLLINSTALL_TESTS=${DLLINSTALL_TESTS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${binary_dir}/dllinstall.exe)
@@ -38,7 +40,7 @@ dllinstall_windows_build(dllinstall_windows32 i686 windows32 DLLINSTALL_WINDOWS3
 set(DLLINSTALL_CONFORMANCE_EXE "")
 set(googletest_source /usr/src/googletest/googletest)
 find_program(DLLINSTALL_MINGW_POSIX_CXX x86_64-w64-mingw32-g++-posix)
-if(DLLINSTALL_WINDOWS_BUILD AND DLLINSTALL_MINGW_POSIX_CXX AND
+if(DLLINSTALL_TESTS AND DLLINSTALL_WINDOWS_BUILD AND DLLINSTALL_MINGW_POSIX_CXX AND
    EXISTS ${googletest_source}/CMakeLists.txt)
   set(DLLINSTALL_CONFORMANCE_EXE ${CMAKE_BINARY_DIR}/conformance/conformance_test.exe)
   ExternalProject_Add(dllinstall_conformance

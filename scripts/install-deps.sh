@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ libgtest-dev googletest  # the builds and their unit tests (googletest: sources)
-    git binutils                          # the file list of the checks; as, ld, nm, ar, strings
+    git binutils                          # the checks' file list, the release's time; as, ld, nm
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64  # dllinstall.exe, fixtures
     wine wine64                           # runs dllinstall.exe in the tests
     clang libclang-rt-14-dev              # the fuzzer

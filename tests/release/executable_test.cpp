@@ -1,5 +1,6 @@
 // What both Windows executables carry: only DLLs every Windows has, no version.dll import,
-// the manifest Windows reads at start, and the project's version; and the package they ship in.
+// the manifest Windows reads at start, the project's version and the release's time; and the
+// package they ship in.
 #include "pe_file.h"
 #include "pe_version.h"
 #include "test_support.h"
@@ -70,6 +71,11 @@ TEST_P(ReleaseExecutable, IsAConsoleProgramForItsArchitectureWithAslrAndDep) {
     EXPECT_EQ(image_->DllCharacteristics() & wanted, wanted);
     // Without relocations Windows cannot move the image, whatever the header asks for.
     EXPECT_NE(image_->Directory(5).second, 0u) << "no base relocations";
+}
+
+// The link's time is the release's, so that a build of the same commit gives the same bytes.
+TEST_P(ReleaseExecutable, CarriesTheReleaseTimeAsItsLinkTime) {
+    EXPECT_EQ(image_->TimeDateStamp(), std::stoul(DLLINSTALL_SOURCE_DATE_EPOCH));
 }
 
 // The DLLs of a bare Windows that the tool may load at start, msvcrt.dll being the C runtime
@@ -162,7 +168,7 @@ bool RunShell(const fs::path& folder, const std::string& command) {
     return std::system(line.c_str()) == 0;
 }
 
-TEST(ReleasePackage, HoldsBothExecutablesAndTheReadme) {
+TEST(ReleasePackage, HoldsTheThreeExecutablesTheReadmeAndTheirSums) {
     const fs::path config = fs::path(DLLINSTALL_BINARY_DIR) / "CPackConfig.cmake";
     const std::string x64 = DLLINSTALL_WINDOWS_EXE, x86 = DLLINSTALL_WINDOWS32_EXE;
     if (x64.empty() || x86.empty() || !fs::exists(config))
@@ -172,7 +178,7 @@ TEST(ReleasePackage, HoldsBothExecutablesAndTheReadme) {
     ASSERT_TRUE(RunShell(work.path(), std::string("'") + DLLINSTALL_CPACK + "' --config '" +
                                           config.string() + "' -B package"))
         << testing_support::ReadBytes(work / "command.log");
-    const std::string stem = std::string("dllinstall-") + DLLINSTALL_PROJECT_VERSION + "-windows";
+    const std::string stem = std::string("dllinstall-") + DLLINSTALL_PROJECT_VERSION;
     const fs::path zip = work / "package" / (stem + ".zip");
     ASSERT_TRUE(fs::exists(zip)) << "cpack made no " << zip.filename();
     ASSERT_TRUE(RunShell(work.path(), std::string("'") + DLLINSTALL_CMAKE + "' -E tar xf '" +
@@ -181,13 +187,23 @@ TEST(ReleasePackage, HoldsBothExecutablesAndTheReadme) {
     std::set<std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(work / stem))
         entries.insert(fs::relative(entry.path(), work / stem).generic_string());
-    EXPECT_EQ(entries,
-              (std::set<std::string>{"README.md", "dllinstall.exe", "dllinstall-x86.exe"}));
+    EXPECT_EQ(entries, (std::set<std::string>{"README.md", "SHA256SUMS", "dllinstall",
+                                              "dllinstall.exe", "dllinstall-x86.exe"}));
     using testing_support::ReadBytes;
     EXPECT_TRUE(ReadBytes(work / stem / "dllinstall.exe") == ReadBytes(x64));
     EXPECT_TRUE(ReadBytes(work / stem / "dllinstall-x86.exe") == ReadBytes(x86));
+    EXPECT_TRUE(ReadBytes(work / stem / "dllinstall") == ReadBytes(DLLINSTALL_LINUX_EXE));
     EXPECT_EQ(ReadBytes(work / stem / "README.md"),
               ReadBytes(fs::path(DLLINSTALL_SOURCE_DIR) / "res" / "RELEASE.md"));
+    // What a user runs on the unpacked folder; every file but the sums themselves is listed.
+    EXPECT_TRUE(RunShell(work / stem, "sha256sum --check --strict SHA256SUMS"))
+        << testing_support::ReadBytes(work / stem / "command.log");
+    std::istringstream sums(ReadBytes(work / stem / "SHA256SUMS"));
+    std::set<std::string> summed;
+    for (std::string line; std::getline(sums, line);)
+        summed.insert(line.substr(line.find("  ") + 2));
+    entries.erase("SHA256SUMS");
+    EXPECT_EQ(summed, entries);
 }
 
 } // namespace

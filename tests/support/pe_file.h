@@ -60,6 +60,7 @@ class PeFile {
     static PeFile FromBytes(std::string bytes);
 
     uint16_t Machine() const { return GetU16(bytes_, fileHeader_); }
+    uint32_t TimeDateStamp() const { return GetU32(bytes_, fileHeader_ + 4); }
     bool IsPe32Plus() const { return GetU16(bytes_, optional_) == 0x20B; }
     uint16_t Subsystem() const { return GetU16(bytes_, optional_ + 68); }
     uint16_t DllCharacteristics() const { return GetU16(bytes_, optional_ + 70); }
