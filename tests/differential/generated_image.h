@@ -53,7 +53,7 @@ struct ImageSpec {
     uint32_t cutBack = 0;
 };
 
-std::string WriteImage(const ImageSpec& spec);
+std::string WriteImage(const ImageSpec& shape);
 
 } // namespace differential
 

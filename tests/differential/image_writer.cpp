@@ -145,21 +145,21 @@ void WriteNamesAndData(const ResourceTreeSpec& tree, const SectionLayout& layout
     }
 }
 
-void WriteHeaders(const ImageSpec& spec, uint32_t headersSize, uint32_t rawSize,
+void WriteHeaders(const ImageSpec& shape, uint32_t headersSize, uint32_t rawSize,
                   uint32_t virtualSize, const SectionLayout& layout, std::string& out) {
     const uint32_t pe = 0x40, optional = pe + 24;
-    const uint32_t optionalSize = spec.pe32Plus ? 240 : 224;
-    const uint32_t directories = optional + (spec.pe32Plus ? 112 : 96);
+    const uint32_t optionalSize = shape.pe32Plus ? 240 : 224;
+    const uint32_t directories = optional + (shape.pe32Plus ? 112 : 96);
     Put(out, 0, 0x5A4D, 2);
     Put(out, 0x3C, pe, 4);
     Put(out, pe, 0x4550, 4);
-    Put(out, pe + 4, spec.pe32Plus ? 0x8664 : 0x14C, 2);
+    Put(out, pe + 4, shape.pe32Plus ? 0x8664 : 0x14C, 2);
     Put(out, pe + 6, 1, 2);
     Put(out, pe + 20, optionalSize, 2);
-    Put(out, pe + 22, spec.pe32Plus ? 0x2022 : 0x2102, 2);
-    Put(out, optional, spec.pe32Plus ? 0x20B : 0x10B, 2);
-    Put(out, optional + (spec.pe32Plus ? 24 : 28), spec.pe32Plus ? 0x180000000 : 0x10000000,
-        spec.pe32Plus ? 8 : 4);
+    Put(out, pe + 22, shape.pe32Plus ? 0x2022 : 0x2102, 2);
+    Put(out, optional, shape.pe32Plus ? 0x20B : 0x10B, 2);
+    Put(out, optional + (shape.pe32Plus ? 24 : 28), shape.pe32Plus ? 0x180000000 : 0x10000000,
+        shape.pe32Plus ? 8 : 4);
     Put(out, optional + 32, kSectionAlignment, 4);
     Put(out, optional + 36, kFileAlignment, 4);
     Put(out, optional + 40, 6, 2); // the OS and subsystem versions Windows Vista on
@@ -181,25 +181,26 @@ void WriteHeaders(const ImageSpec& spec, uint32_t headersSize, uint32_t rawSize,
 
 } // namespace
 
-std::string WriteImage(const ImageSpec& spec) {
+std::string WriteImage(const ImageSpec& shape) {
     SectionLayout layout;
     uint32_t headerAt = kHeaderDataStart;
-    PlaceDirectories(spec.resources, layout);
-    PlaceNamesAndData(spec.resources, spec.cutData, kSectionAlignment, headerAt, layout);
+    PlaceDirectories(shape.resources, layout);
+    PlaceNamesAndData(shape.resources, shape.cutData, kSectionAlignment, headerAt, layout);
     std::string headers(kHeaderDataStart, '\0'), section;
-    WriteDirectories(spec.resources, layout, section);
-    WriteNamesAndData(spec.resources, layout, section, headers);
+    WriteDirectories(shape.resources, layout, section);
+    WriteNamesAndData(shape.resources, layout, section, headers);
     const uint32_t headersSize = AlignUp(std::max<size_t>(headers.size(), 0x400), kFileAlignment);
     headers.resize(headersSize, '\0');
     const uint32_t written = AlignUp(section.size(), kFileAlignment);
     section.resize(written, '\0');
     uint32_t rawSize = written;
-    if (spec.cutData >= 0 && !spec.resources.data.at(spec.cutData).inHeaders) {
-        const uint32_t end = layout.dataRvas.at(spec.cutData) - kSectionAlignment +
-                             static_cast<uint32_t>(spec.resources.data[spec.cutData].bytes.size());
-        rawSize = end - std::min(end, spec.cutBack);
+    if (shape.cutData >= 0 && !shape.resources.data.at(shape.cutData).inHeaders) {
+        const uint32_t end =
+            layout.dataRvas.at(shape.cutData) - kSectionAlignment +
+            static_cast<uint32_t>(shape.resources.data[shape.cutData].bytes.size());
+        rawSize = end - std::min(end, shape.cutBack);
     }
-    WriteHeaders(spec, headersSize, rawSize, written, layout, headers);
+    WriteHeaders(shape, headersSize, rawSize, written, layout, headers);
     return headers + section;
 }
 

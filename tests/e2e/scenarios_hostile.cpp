@@ -298,7 +298,8 @@ std::vector<Scenario> HostileScenarios() {
     std::vector<Scenario> scenarios = {NamesWindowsCannotHoldStayInLibraryFolder(),
                                        DeviceNamesStayInLibraryFolder(),
                                        PrefixOfAnotherUserIsRefused(),
-                                       ModesOfSourcesDoNotSpread(), PrivateSourcesStayPrivate(),
+                                       ModesOfSourcesDoNotSpread(),
+                                       PrivateSourcesStayPrivate(),
                                        LogNameTakenByLink("link_to_a_file_outside", false),
                                        LogNameTakenByLink("dangling_link", true)};
     const std::pair<std::string, std::string> folders[] = {

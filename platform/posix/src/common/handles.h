@@ -21,7 +21,7 @@ struct FileObject : HandleObject {
     explicit FileObject(int descriptor, bool isVolume = false)
         : HandleObject(HandleKind::File), fd(descriptor), volume(isVolume) {}
     int fd;
-    bool volume;          // fd is the root folder of a drive opened as "\\.\X:"
+    bool volume;           // fd is the root folder of a drive opened as "\\.\X:"
     int copyFolderFd = -1; // for a copy CopyFileA made, the folder of its name, which its flush
                            // flushes too
     ~FileObject() override;

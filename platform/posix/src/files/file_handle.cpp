@@ -54,8 +54,8 @@ bool ResolveCopyMade(const posix::CopyMade& copy, posix::HostPath& target) {
     target.folder = copy.folder;
     target.name = copy.name;
     target.path = copy.path;
-    target.exists = fstatat(copy.folder->fd.get(), copy.name.c_str(), &target.st,
-                            AT_SYMLINK_NOFOLLOW) == 0;
+    target.exists =
+        fstatat(copy.folder->fd.get(), copy.name.c_str(), &target.st, AT_SYMLINK_NOFOLLOW) == 0;
     return TRUE;
 }
 
