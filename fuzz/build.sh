@@ -9,8 +9,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/fuzz}
 cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-       -I "$root/platform/posix/include" -I "$root/platform/posix/src")
-mkdir -p "$out/objects"
+       -I "$root/platform/posix/include" -I "$root/platform/posix/src" -I "$out/generated")
+mkdir -p "$out/objects" "$out/generated"
+# The upper-case table names are compared by, generated as the project's build generates it.
+table=$out/generated/upcase_table.inc
+generator=$root/platform/posix/tools/make_upcase_table.cpp
+if [ ! "$table" -nt "$generator" ]; then
+    "$cxx" -std=c++20 -O1 "$generator" -o "$out/make_upcase_table"
+    "$out/make_upcase_table" /usr/share/unicode/UnicodeData.txt \
+        /usr/share/unicode/DerivedAge.txt 5.1 "$table"
+fi
 objects=()
 # An object is made again when its source or any header of the layer is newer.
 newest_header=$(ls -t "$root"/platform/posix/include/*.h "$root"/platform/posix/src/*/*.h | head -n 1)
