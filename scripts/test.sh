@@ -31,7 +31,11 @@ DLLINSTALL_RUNNER="valgrind -q --error-exitcode=99 --leak-check=full --errors-fo
 echo "== A short fuzzing run of the version reader (at ${SECONDS} s)"
 # Half a minute: the corpus replays in the plain build too, and the whole command must stay
 # within its fifteen minutes.
-fuzz/build.sh build/fuzz run 30 2>&1 | tail -n 3
+if ! fuzz/build.sh build/fuzz run 30 > build/fuzz.log 2>&1; then
+    grep -A 40 -m 1 "ERROR" build/fuzz.log || tail -n 40 build/fuzz.log
+    exit 1
+fi
+tail -n 3 build/fuzz.log
 
 echo "== The same suite under AddressSanitizer and UndefinedBehaviorSanitizer (Linux build) (at ${SECONDS} s)"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DDLLINSTALL_SANITIZE=ON \

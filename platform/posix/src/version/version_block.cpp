@@ -62,8 +62,11 @@ DWORD FillVersionBlock(const std::vector<BYTE>& tree, size_t blockSize, BYTE* bl
     block[0] = static_cast<BYTE>(kept);
     block[1] = static_cast<BYTE>(kept >> 8);
     memcpy(block + kept, kSignature, sizeof kSignature);
-    // Windows puts the signature right after the root, over whatever of the resource follows.
-    memcpy(block + rootLength, kSignature, std::min(sizeof kSignature, kept - rootLength));
+    // Windows puts the signature right after the root, over whatever of the resource follows;
+    // a root shorter than its own header is unreadable anyway, and writing there would overwrite
+    // the length word that bounds every later query.
+    if (rootLength >= kNodeHeaderSize)
+        memcpy(block + rootLength, kSignature, std::min(sizeof kSignature, kept - rootLength));
     block[kept + sizeof kSignature] = static_cast<BYTE>(rootLength);
     block[kept + sizeof kSignature + 1] = static_cast<BYTE>(rootLength >> 8);
     memset(ConvertedArea(block, kept), 0, ConvertedRoom(kept));
