@@ -50,11 +50,13 @@ int OpenOwnLockFile(const std::string& path) {
 // every run of the prefix can open for reading, is locked instead.
 int OpenSystemFolder() {
     posix::HostPath folder;
-    if (!posix::ResolvePath(posix::kSystemFolder, folder)) {
+    if (!posix::ResolvePath(posix::kSystemFolder, folder) || !folder.folder) {
         errno = ENOENT;
         return -1;
     }
-    return open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // In the folder reached once; a system folder that is a link is the prefix owner's choice.
+    return openat(folder.folder->fd.get(), folder.name.c_str(),
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 int OpenLockFile(const std::string& name) {
