@@ -55,8 +55,7 @@ int OpenSystemFolder() {
         return -1;
     }
     // In the folder reached once; a system folder that is a link is the prefix owner's choice.
-    return openat(folder.folder->fd.get(), folder.name.c_str(),
-                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return openat(folder.folder->fd.get(), folder.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 int OpenLockFile(const std::string& name) {
