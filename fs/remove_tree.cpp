@@ -30,6 +30,13 @@ bool IsRealFolder(const BY_HANDLE_FILE_INFORMATION& info) {
            !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// Deletes the entry behind a handle opened with DELETE access.
+DWORD DeleteThroughHandle(HANDLE entry) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return ErrorUnless(
+        SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition));
+}
+
 // Deletes the entry at the path through a handle of its own, when it is still the entry that
 // was examined; another one put at its name meanwhile stays.
 DWORD DeleteEntrySeen(const CString& path, const BY_HANDLE_FILE_INFORMATION& seen) {
@@ -40,10 +47,8 @@ DWORD DeleteEntrySeen(const CString& path, const BY_HANDLE_FILE_INFORMATION& see
     DWORD error = ErrorUnless(GetFileInformationByHandle(entry, &now));
     if (error == ERROR_SUCCESS && !IsSameEntry(seen, now))
         error = ERROR_ACCESS_DENIED;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
     if (error == ERROR_SUCCESS)
-        error = ErrorUnless(SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
-                                                       sizeof disposition));
+        error = DeleteThroughHandle(entry);
     CloseHandle(entry);
     return error;
 }
@@ -82,10 +87,10 @@ DWORD RemoveContent(const CString& path, const KeepTest* keep) {
     return firstError == ERROR_SUCCESS && kept ? ERROR_DIR_NOT_EMPTY : firstError;
 }
 
-// Removes the entry at the path: a file or a link as itself (what a link points to lies outside
-// the tree), a folder once its content is gone. A folder is examined and listed while a handle
-// holds it in place, and the handle that deletes it must find the same folder.
-DWORD RemovePath(const CString& path, const KeepTest* keep) {
+// Empties a folder while a handle holds it in place, then deletes it through a handle that must
+// find the same folder. The pin goes first: a handle that may delete needs the sharing the pin
+// denies (Wine's listing opens the folder without FILE_SHARE_DELETE).
+DWORD RemoveFolder(const CString& path, const KeepTest* keep) {
     const HANDLE pin = OpenEntry(path, 0);
     if (pin == INVALID_HANDLE_VALUE)
         return GetLastError();
@@ -93,9 +98,23 @@ DWORD RemovePath(const CString& path, const KeepTest* keep) {
     DWORD error = ErrorUnless(GetFileInformationByHandle(pin, &seen));
     if (error == ERROR_SUCCESS && IsRealFolder(seen))
         error = RemoveContent(path, keep);
-    // The pin goes first: a handle that may delete needs the sharing the pin denies.
     CloseHandle(pin);
     return error == ERROR_SUCCESS ? DeleteEntrySeen(path, seen) : error;
+}
+
+// Removes the entry at the path: a file or a link as itself, through the one handle that
+// examined it (what a link points to lies outside the tree); a folder once its content is gone.
+DWORD RemovePath(const CString& path, const KeepTest* keep) {
+    const HANDLE entry = OpenEntry(path, DELETE);
+    if (entry == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD error = ErrorUnless(GetFileInformationByHandle(entry, &info));
+    const bool folder = error == ERROR_SUCCESS && IsRealFolder(info);
+    if (error == ERROR_SUCCESS && !folder)
+        error = DeleteThroughHandle(entry);
+    CloseHandle(entry);
+    return folder ? RemoveFolder(path, keep) : error;
 }
 
 DWORD RemoveTree(const CString& path, const KeepTest* keep) {

@@ -16,6 +16,21 @@ FILETIME FileTimeFrom(const timespec& ts) {
     return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
+// What find data and handle information share: attributes, times and size, the rest zero.
+template <typename Info>
+void FillCommonInfo(const std::string& name, const struct stat& linkStat, const struct stat& target,
+                    Info& info) {
+    memset(&info, 0, sizeof info);
+    info.dwFileAttributes = AttributesFrom(name.c_str(), linkStat, target);
+    info.ftCreationTime = FileTimeFrom(target.st_ctim);
+    info.ftLastAccessTime = FileTimeFrom(target.st_atim);
+    info.ftLastWriteTime = FileTimeFrom(target.st_mtim);
+    if (!S_ISDIR(target.st_mode)) {
+        info.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(target.st_size) >> 32);
+        info.nFileSizeLow = static_cast<DWORD>(target.st_size);
+    }
+}
+
 } // namespace
 
 bool IsReadOnlyMode(mode_t mode) {
@@ -63,31 +78,15 @@ bool FillFindData(int folderFd, const std::string& name, WIN32_FIND_DATAA& data)
 
 void FillFindDataFrom(const std::string& name, const struct stat& linkStat,
                       const struct stat& target, WIN32_FIND_DATAA& data) {
-    memset(&data, 0, sizeof data);
-    data.dwFileAttributes = AttributesFrom(name.c_str(), linkStat, target);
-    data.ftCreationTime = FileTimeFrom(target.st_ctim);
-    data.ftLastAccessTime = FileTimeFrom(target.st_atim);
-    data.ftLastWriteTime = FileTimeFrom(target.st_mtim);
-    if (!S_ISDIR(target.st_mode)) {
-        data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(target.st_size) >> 32);
-        data.nFileSizeLow = static_cast<DWORD>(target.st_size);
-    }
+    FillCommonInfo(name, linkStat, target, data);
     // Host names are at most NAME_MAX (255) bytes, so they always fit with the terminator.
     strncpy(data.cFileName, name.c_str(), sizeof data.cFileName - 1);
 }
 
 void FillHandleInfoFrom(const std::string& name, const struct stat& linkStat,
                         const struct stat& target, BY_HANDLE_FILE_INFORMATION& info) {
-    memset(&info, 0, sizeof info);
-    info.dwFileAttributes = AttributesFrom(name.c_str(), linkStat, target);
-    info.ftCreationTime = FileTimeFrom(target.st_ctim);
-    info.ftLastAccessTime = FileTimeFrom(target.st_atim);
-    info.ftLastWriteTime = FileTimeFrom(target.st_mtim);
+    FillCommonInfo(name, linkStat, target, info);
     info.dwVolumeSerialNumber = static_cast<DWORD>(linkStat.st_dev);
-    if (!S_ISDIR(target.st_mode)) {
-        info.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(target.st_size) >> 32);
-        info.nFileSizeLow = static_cast<DWORD>(target.st_size);
-    }
     info.nNumberOfLinks = static_cast<DWORD>(linkStat.st_nlink);
     info.nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(linkStat.st_ino) >> 32);
     info.nFileIndexLow = static_cast<DWORD>(linkStat.st_ino);
