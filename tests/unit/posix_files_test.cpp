@@ -152,4 +152,36 @@ TEST_F(FilesTest, NothingChangesInAFolderReachedThroughALink) {
     EXPECT_EQ(ReadBytes(root / "outside" / "victim.dll"), "v");
 }
 
+// To find a DLL's system folder the layer reads the DLL in hand, and keeps it open for the copy
+// that follows; the copy must still take the file as it is at its name when it is made: the same
+// file, one renamed over it since, or the same file grown since.
+TEST_F(FilesTest, ACopyTakesItsSourceAsItIsWhenTheCopyIsMade) {
+    const fs::path system32 = SystemFolderOf(root / "prefix");
+    const struct {
+        const char* name;
+        void (*change)(const fs::path& dll);
+    } kChanges[] = {
+        {"kept.dll", [](const fs::path&) {}},
+        {"replaced.dll",
+         [](const fs::path& dll) {
+             WriteBytes(dll.parent_path() / "new.tmp", Filler(5000, 2));
+             fs::rename(dll.parent_path() / "new.tmp", dll);
+         }},
+        {"grown.dll",
+         [](const fs::path& dll) { WriteBytes(dll, ReadBytes(dll) + Filler(70000, 3)); }},
+    };
+    for (const auto& [name, change] : kChanges) {
+        WriteBytes(dir / name, Filler(100000, 1));
+        WIN32_FIND_DATAA found{};
+        const HANDLE find = FindFirstFileA(Dos(name).c_str(), &found); // now the DLL in hand
+        ASSERT_NE(find, INVALID_HANDLE_VALUE) << name;
+        FindClose(find);
+        const std::string installed = std::string("C:\\windows\\system32\\") + name;
+        EXPECT_EQ(GetFileAttributesA(installed.c_str()), INVALID_FILE_ATTRIBUTES) << name;
+        change(dir / name);
+        ASSERT_TRUE(CopyFileA(Dos(name).c_str(), installed.c_str(), FALSE)) << name;
+        EXPECT_TRUE(ReadBytes(system32 / name) == ReadBytes(dir / name)) << name;
+    }
+}
+
 } // namespace

@@ -48,6 +48,14 @@ TEST_F(LookupTest, AFolderReachedStaysTheOneUsedUntilItIsRemoved) {
     fs::remove_all(root / "moved");
     EXPECT_EQ(OnDisk("C:\\windows\\system32\\old.dll"), "OLD.DLL");
     EXPECT_EQ(OnDisk("C:\\windows\\SYSTEM32\\old.dll"), "OLD.DLL");
+    // The same for a folder below, removed and made anew: a name missed or one on the way down.
+    fs::create_directories(system32 / "sub" / "deeper");
+    EXPECT_EQ(OnDisk("C:\\windows\\system32\\sub\\deeper\\new.dll"), "");
+    fs::remove_all(system32 / "sub");
+    WriteBytes(system32 / "sub" / "deeper" / "New.dll", "n");
+    WriteBytes(system32 / "sub" / "Other.dll", "o");
+    EXPECT_EQ(OnDisk("C:\\windows\\system32\\sub\\deeper\\new.dll"), "New.dll");
+    EXPECT_EQ(OnDisk("C:\\windows\\system32\\sub\\other.dll"), "Other.dll");
 }
 
 TEST_F(LookupTest, NamesThatDifferOnlyInCaseResolveToTheFirstTheFolderLists) {

@@ -20,11 +20,6 @@ FileObject::~FileObject() {
         close(copyFolderFd);
 }
 
-FindObject::~FindObject() {
-    if (folderFd >= 0)
-        close(folderFd);
-}
-
 MutexObject::~MutexObject() {
     if (fd >= 0)
         close(fd);

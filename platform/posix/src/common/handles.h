@@ -1,11 +1,9 @@
 // Kernel-object handles of the layer: open files and volumes, folder enumerations, mutexes.
+// A kind used by one file only (an enumeration, an entry) is defined there.
 #ifndef DLLINSTALL_POSIX_HANDLES_H
 #define DLLINSTALL_POSIX_HANDLES_H
 
 #include <windows.h>
-
-#include <string>
-#include <vector>
 
 namespace posix {
 
@@ -25,16 +23,6 @@ struct FileObject : HandleObject {
     int copyFolderFd = -1; // for a copy CopyFileA made, the folder of its name, which its flush
                            // flushes too
     ~FileObject() override;
-};
-
-struct FindObject : HandleObject {
-    FindObject() : HandleObject(HandleKind::Find) {}
-    ~FindObject() override;
-    int folderFd = -1;              // the folder listed, open until the handle is closed
-    std::string folderPath;         // its host path
-    bool notesInHand = false;       // what it delivers is noted as in hand (system_view.h)
-    std::vector<std::string> names; // in delivery order
-    size_t next = 0;
 };
 
 // A named mutex: an advisory lock on a file of the prefix, which the kernel drops when the

@@ -6,33 +6,28 @@
 
 namespace posix {
 
-bool ReopenRegularFile(int pathFd, const std::string& hostPath, struct stat& st, UniqueFd& fd) {
-    if (fstat(pathFd, &st) != 0)
+bool OpenRegularFileAt(int folderFd, const std::string& name, struct stat& st, UniqueFd& fd) {
+    // O_PATH reaches the file without opening it: no FIFO blocks, no device driver wakes.
+    const UniqueFd pathFd(openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC));
+    if (pathFd.get() < 0 || fstat(pathFd.get(), &st) != 0)
         return FailFromErrno();
     if (!S_ISREG(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     // Opened again through the descriptor's /proc name, it is the very file just checked.
-    const std::string self = "/proc/self/fd/" + std::to_string(pathFd);
+    const std::string self = "/proc/self/fd/" + std::to_string(pathFd.get());
     fd.reset(open(self.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     if (fd.get() >= 0)
         return TRUE;
     if (errno != ENOENT)
         return FailFromErrno();
-    // Without /proc the path is opened once more, and must still be the same regular file.
-    fd.reset(open(hostPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    // Without /proc the name is opened once more, and must still be the same regular file.
+    fd.reset(openat(folderFd, name.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {};
     if (fd.get() < 0 || fstat(fd.get(), &opened) != 0)
         return FailFromErrno();
     if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino)
         return Fail(ERROR_ACCESS_DENIED);
     return TRUE;
-}
-
-bool OpenRegularHostFile(const std::string& hostPath, struct stat& st, UniqueFd& fd) {
-    const UniqueFd pathFd(open(hostPath.c_str(), O_PATH | O_CLOEXEC));
-    if (pathFd.get() < 0)
-        return FailFromErrno();
-    return ReopenRegularFile(pathFd.get(), hostPath, st, fd);
 }
 
 } // namespace posix

@@ -9,12 +9,10 @@
 
 namespace posix {
 
-// Opens for reading the regular file that pathFd (opened with O_PATH) stands for; st is its
-// fstat. Anything but a regular file fails with ERROR_ACCESS_DENIED without being opened.
-bool ReopenRegularFile(int pathFd, const std::string& hostPath, struct stat& st, UniqueFd& fd);
-
-// The same for a host path: opens it for reading when it is a regular file (links followed).
-bool OpenRegularHostFile(const std::string& hostPath, struct stat& st, UniqueFd& fd);
+// Opens for reading the entry `name` of an open folder (links followed) when it is a regular
+// file; st is the open file's fstat. Anything but a regular file fails with ERROR_ACCESS_DENIED
+// without being opened for reading.
+bool OpenRegularFileAt(int folderFd, const std::string& name, struct stat& st, UniqueFd& fd);
 
 } // namespace posix
 

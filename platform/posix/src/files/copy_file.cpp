@@ -12,9 +12,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -63,12 +65,29 @@ bool CopyByReadWrite(int from, int to) {
     }
 }
 
-// The kernel copies: a reflink where the file system shares blocks, else copy_file_range.
-bool CopyContent(int from, int to) {
-    if (ioctl(to, FICLONE, from) == 0)
-        return TRUE;
-    for (bool first = true;; first = false) {
+// A reflink that a pair of file systems refused as such is not tried again between them.
+bool TriesReflink(dev_t from, dev_t to, bool refused) {
+    static std::set<std::pair<dev_t, dev_t>> s_refused;
+    if (refused)
+        s_refused.emplace(from, to);
+    return s_refused.count({from, to}) == 0;
+}
+
+// The kernel copies: a reflink where the file systems share blocks, else copy_file_range. The
+// copy ends at the size the source had when it was opened, without a last call to see its end.
+bool CopyContent(int from, const struct stat& srcStat, int to, dev_t toDevice) {
+    if (TriesReflink(srcStat.st_dev, toDevice, false)) {
+        if (ioctl(to, FICLONE, from) == 0)
+            return TRUE;
+        if (errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV)
+            TriesReflink(srcStat.st_dev, toDevice, true);
+    }
+    const off_t size = srcStat.st_size;
+    off_t copied = 0;
+    for (;;) {
         const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n > 0 && (copied += n) >= size && size > 0)
+            return TRUE;
         if (n > 0)
             continue;
         if (n == 0)
@@ -77,7 +96,7 @@ bool CopyContent(int from, int to) {
             continue;
         const bool unsupported = errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                                  errno == EOPNOTSUPP || errno == EBADF;
-        if (first && unsupported)
+        if (copied == 0 && unsupported)
             return CopyByReadWrite(from, to);
         return posix::FailFromErrno();
     }
@@ -113,9 +132,11 @@ int LinkAnonymous(int fd, int folderFd, const std::string& name) {
     return linkat(AT_FDCWD, procPath.c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
 }
 
-// Gives the finished anonymous file a fresh name beside the destination; a link never
-// replaces an existing name.
+// Gives the finished anonymous file a fresh name beside the destination, locked first so that
+// no other run takes it for a leftover; a link never replaces an existing name.
 bool NameTemporary(int fd, int folderFd, std::string& tempName) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return posix::FailFromErrno();
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempName = posix::NextTemporaryName();
         if (LinkAnonymous(fd, folderFd, tempName) == 0)
@@ -130,31 +151,44 @@ bool FlushData(int fd) {
     return fsync(fd) == 0 ? TRUE : posix::FailFromErrno();
 }
 
-// Writes the whole copy into a file of this run in the destination's folder, which has no name
-// until it is complete and stays locked until it is renamed, and flushes it: renamed over the
-// destination, it survives a power cut whole.
-bool WriteTemporary(int from, const struct stat& srcStat, const posix::HostPath& dst, UniqueFd& to,
-                    std::string& tempName) {
+// Writes the whole copy into a file of this run in the destination's folder, and flushes it:
+// an anonymous file where the file system makes one, else a named temporary locked at once.
+bool WriteCopy(int from, const struct stat& srcStat, const posix::HostPath& dst, UniqueFd& to,
+               std::string& tempName) {
     const int folderFd = dst.folder->fd.get();
     posix::RemoveLeftoverTemporaries(folderFd, dst.path.substr(0, dst.path.rfind('/')));
     to.reset(openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    const bool anonymous = to.get() >= 0;
-    if (!anonymous)
+    if (to.get() < 0) {
         to.reset(posix::CreateNamedTemporary(folderFd, tempName));
-    if (to.get() < 0)
-        return posix::FailFromErrno();
-    bool ok = flock(to.get(), LOCK_EX | LOCK_NB) == 0 || posix::FailFromErrno();
-    ok =
-        ok && CopyContent(from, to.get()) && CopyMetadata(to.get(), srcStat) && FlushData(to.get());
-    bool named = !anonymous;
-    if (ok && anonymous)
-        named = ok = NameTemporary(to.get(), folderFd, tempName);
-    if (!ok && named) {
-        const DWORD error = GetLastError();
-        unlinkat(folderFd, tempName.c_str(), 0);
-        SetLastError(error);
+        if (to.get() < 0)
+            tempName.clear(); // the last name tried is someone else's
+        if (to.get() < 0 || flock(to.get(), LOCK_EX | LOCK_NB) != 0)
+            return posix::FailFromErrno();
     }
-    return ok;
+    return CopyContent(from, srcStat, to.get(), dst.folder->device) &&
+           CopyMetadata(to.get(), srcStat) && FlushData(to.get());
+}
+
+// Puts the finished copy in place of the destination, whole or not at all. A missing
+// destination takes the anonymous file's link itself; any other goes through a temporary name
+// and a rename, which replaces it in one step.
+bool PlaceCopy(int to, const posix::HostPath& dst, BOOL failIfExists, std::string& tempName) {
+    const int folderFd = dst.folder->fd.get();
+    if (tempName.empty() && !dst.exists) {
+        if (LinkAnonymous(to, folderFd, dst.name) == 0)
+            return TRUE;
+        if (errno != EEXIST)
+            return posix::FailFromErrno();
+        if (failIfExists)
+            return Fail(ERROR_FILE_EXISTS); // made by someone else since it was looked up
+    }
+    if (tempName.empty() && !NameTemporary(to, folderFd, tempName))
+        return false;
+    if (renameat(folderFd, tempName.c_str(), folderFd, dst.name.c_str()) == 0)
+        return TRUE;
+    const DWORD error = posix::Win32ErrorFromErrno(errno);
+    unlinkat(folderFd, tempName.c_str(), 0);
+    return Fail(error);
 }
 
 } // namespace
@@ -168,20 +202,21 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     const struct stat& srcStat = src.st; // the open file's
     // The source is the DLL in hand for its destination's name: a 32-bit one goes to syswow64.
     const std::string_view newName = lpNewFileName ? lpNewFileName : "";
-    posix::NoteFileInHand(newName.substr(newName.find_last_of("\\/") + 1), src.path);
+    posix::NoteOpenFileInHand(newName.substr(newName.find_last_of("\\/") + 1), from.get(),
+                              static_cast<uint64_t>(srcStat.st_size));
     if (!posix::ResolveForNewName(lpNewFileName, dst) ||
         !CheckDestination(dst, srcStat, bFailIfExists))
         return FALSE;
-    UniqueFd to; // holds the temporary's lock until it has become the destination
+    UniqueFd to; // holds a temporary's lock until it has become the destination
     std::string tempName;
-    if (!WriteTemporary(from.get(), srcStat, dst, to, tempName))
-        return FALSE;
-    const int folderFd = dst.folder->fd.get();
-    if (renameat(folderFd, tempName.c_str(), folderFd, dst.name.c_str()) != 0) {
-        const DWORD error = posix::Win32ErrorFromErrno(errno);
-        unlinkat(folderFd, tempName.c_str(), 0);
+    if (!WriteCopy(from.get(), srcStat, dst, to, tempName)) {
+        const DWORD error = GetLastError();
+        if (!tempName.empty())
+            unlinkat(dst.folder->fd.get(), tempName.c_str(), 0);
         return Fail(error);
     }
+    if (!PlaceCopy(to.get(), dst, bFailIfExists, tempName))
+        return FALSE;
     // The new name is durable only once its folder is flushed: the next flush of the volume.
     posix::NoteCopyMade(lpNewFileName, dst);
     return TRUE;

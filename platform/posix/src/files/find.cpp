@@ -13,13 +13,24 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 using posix::Fail;
+
+struct FindObject : posix::HandleObject {
+    FindObject() : HandleObject(posix::HandleKind::Find) {}
+    posix::FolderRef folder;        // the folder listed, held while its entries may be in hand
+    posix::UniqueFd listing;        // a descriptor that reads it, open until the handle is closed
+    bool notesInHand = false;       // what it delivers is noted as in hand (system_view.h)
+    std::vector<std::string> names; // in delivery order
+    size_t next = 0;
+};
 
 // "." and ".." come first, as NTFS delivers them; the rest sort by upper-cased name. Names that
 // differ only in case, which only a case-sensitive host folder can hold, go in byte order, so
@@ -91,12 +102,12 @@ bool ListMatches(int folderFd, const std::string& mask, std::vector<std::string>
 // Hands out the next entry that still exists. Only an entry removed since the listing is
 // skipped: one that cannot be read ends the enumeration with the error, or a caller would take
 // the folder for fully seen and might delete what it never handled.
-BOOL DeliverNext(posix::FindObject& find, WIN32_FIND_DATAA& data) {
+BOOL DeliverNext(FindObject& find, WIN32_FIND_DATAA& data) {
     while (find.next < find.names.size()) {
         const std::string& name = find.names[find.next++];
-        if (posix::FillFindData(find.folderFd, name, data)) {
+        if (posix::FillFindData(find.listing.get(), name, data)) {
             if (find.notesInHand)
-                posix::NoteFileInHand(name, find.folderPath + "/" + name);
+                posix::NoteFileInHand(name, find.folder, name);
             return TRUE;
         }
         if (errno != ENOENT)
@@ -125,7 +136,7 @@ posix::FolderRef ListedFolder(const posix::HostPath& resolved) {
 
 // Opens the folder to list. Only a folder that is not there is "path not found"; one that
 // cannot be read says why.
-bool OpenFolder(const std::string& folder, posix::FindObject& find) {
+bool OpenFolder(const std::string& folder, FindObject& find) {
     posix::HostPath resolved;
     if (!posix::ResolvePath(folder.c_str(), resolved))
         return false;
@@ -133,10 +144,10 @@ bool OpenFolder(const std::string& folder, posix::FindObject& find) {
         return Fail(ERROR_PATH_NOT_FOUND);
     // What a program finds elsewhere is what it may install into the system folder next.
     find.notesInHand = !resolved.inSystemFolder;
-    find.folderPath = resolved.path;
-    const posix::FolderRef listed = ListedFolder(resolved);
-    find.folderFd = listed ? posix::ReopenForReading(*listed) : -1;
-    if (find.folderFd < 0)
+    find.folder = ListedFolder(resolved);
+    if (find.folder)
+        find.listing.reset(posix::ReopenForReading(*find.folder));
+    if (find.listing.get() < 0)
         return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                    : posix::FailFromErrno();
     return true;
@@ -155,13 +166,14 @@ bool FindPlainName(const std::string& pattern, WIN32_FIND_DATAA& data) {
     const int folderFd = resolved.folder ? resolved.folder->fd.get() : -1;
     posix::FillFindDataFrom(name, resolved.st, posix::TargetOf(folderFd, name, resolved.st), data);
     if (!resolved.inSystemFolder)
-        posix::NoteFileInHand(name, resolved.path);
+        posix::NoteFileInHand(name, resolved.folder, name);
     return true;
 }
 
 HANDLE FindFirstMatch(const std::string& folder, const std::string& mask, WIN32_FIND_DATAA& data) {
-    auto* find = new posix::FindObject();
-    const bool listed = OpenFolder(folder, *find) && ListMatches(find->folderFd, mask, find->names);
+    auto* find = new FindObject();
+    const bool listed =
+        OpenFolder(folder, *find) && ListMatches(find->listing.get(), mask, find->names);
     if (listed && find->names.empty())
         Fail(ERROR_FILE_NOT_FOUND);
     if (!listed || find->names.empty() || !DeliverNext(*find, data)) {
@@ -194,12 +206,11 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     }
     if (!FindPlainName(lpFileName, *lpFindFileData))
         return INVALID_HANDLE_VALUE;
-    return posix::RegisterHandle(new posix::FindObject()); // nothing more to deliver
+    return posix::RegisterHandle(new FindObject()); // nothing more to deliver
 }
 
 BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
-    auto* find =
-        static_cast<posix::FindObject*>(posix::LookUpHandle(hFindFile, posix::HandleKind::Find));
+    auto* find = static_cast<FindObject*>(posix::LookUpHandle(hFindFile, posix::HandleKind::Find));
     if (!find)
         return FALSE;
     if (!lpFindFileData)

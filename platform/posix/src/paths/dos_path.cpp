@@ -215,7 +215,7 @@ namespace {
 // A folder on the way down from a held one: held itself already, or opened below it now.
 FolderRef ChildFolder(const FolderRef& parent, const std::string& parentPath,
                       const std::string& name) {
-    FolderRef child = HeldFolder(JoinHostPath(parentPath, name));
+    FolderRef child = HeldFolderAsLastSeen(JoinHostPath(parentPath, name));
     return child ? child : OpenChildFolder(parent, parentPath, name);
 }
 
@@ -225,7 +225,7 @@ bool DescendOneName(FolderRef& folder, std::string& path, const std::string& nam
     FolderRef child = ChildFolder(folder, path, name);
     std::string onDisk = name;
     if (!child && errno == ENOENT) {
-        const NameLookup lookup = FindNameIgnoringCase(folder->fd.get(), name, onDisk);
+        const NameLookup lookup = FindNameIgnoringCase(*folder, name, onDisk);
         if (lookup == NameLookup::Absent)
             return Fail(ERROR_PATH_NOT_FOUND);
         if (lookup == NameLookup::Found)
@@ -243,7 +243,7 @@ bool DescendOneName(FolderRef& folder, std::string& path, const std::string& nam
 FolderRef ClosestHeldFolder(const std::string& spelled, size_t rootLength, size_t& end) {
     end = spelled.size();
     for (;;) {
-        if (FolderRef held = HeldFolder(spelled.substr(0, end)))
+        if (FolderRef held = HeldFolderAsLastSeen(spelled.substr(0, end)))
             return held;
         if (end <= rootLength)
             return nullptr;
@@ -303,7 +303,7 @@ bool FindLastName(const std::string& folderPath, const std::string& name, HostPa
         return errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND) : FailFromErrno();
     } else {
         std::string onDisk;
-        const NameLookup lookup = FindNameIgnoringCase(folderFd, name, onDisk);
+        const NameLookup lookup = FindNameIgnoringCase(*out.folder, name, onDisk);
         if (lookup == NameLookup::Failed)
             return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                        : FailFromErrno();
@@ -316,6 +316,29 @@ bool FindLastName(const std::string& folderPath, const std::string& name, HostPa
     }
     out.path = JoinHostPath(folderPath, out.name);
     return TRUE;
+}
+
+// Resolves a spelled path below its root, whose folders are taken as last seen: where the name
+// is missed in a folder that was removed meanwhile, that folder is let go and the path resolved
+// again, so that a folder made anew at its path is found. A few tries, however often others
+// remove folders.
+bool ResolveBelowRoot(const std::string& host, size_t rootLength, HostPath& out) {
+    const size_t slash = host.rfind('/');
+    const bool inSystemFolder = out.inSystemFolder;
+    for (int attempt = 0;; ++attempt) {
+        out = HostPath();
+        out.inSystemFolder = inSystemFolder;
+        std::string folderPath;
+        const bool reached = ReachFolder(host.substr(0, slash), rootLength, out.folder, folderPath);
+        const bool found = reached && FindLastName(folderPath, host.substr(slash + 1), out);
+        if ((found && out.exists) || attempt == 3 || !out.folder)
+            return found;
+        const DWORD error = GetLastError();
+        if (!ForgetIfGone(*out.folder, folderPath)) {
+            SetLastError(error);
+            return found;
+        }
+    }
 }
 
 } // namespace
@@ -335,10 +358,7 @@ bool ResolvePath(LPCSTR dosPath, HostPath& out) {
         out.exists = true;
         return true;
     }
-    const size_t slash = host.rfind('/');
-    std::string folderPath;
-    return ReachFolder(host.substr(0, slash), spelled.rootLength, out.folder, folderPath) &&
-           FindLastName(folderPath, host.substr(slash + 1), out);
+    return ResolveBelowRoot(host, spelled.rootLength, out);
 }
 
 bool HoldFolderAt(LPCSTR dosFolder) {
@@ -361,11 +381,11 @@ bool OpenExisting(LPCSTR dosPath, HostPath& out, UniqueFd& fd) {
         return Fail(ERROR_FILE_NOT_FOUND);
     if (!out.folder)
         return Fail(ERROR_ACCESS_DENIED); // a drive's root is no file
-    // O_PATH follows a link, as Windows does, but never blocks on a FIFO nor wakes a device.
-    const UniqueFd pathFd(openat(out.folder->fd.get(), out.name.c_str(), O_PATH | O_CLOEXEC));
-    if (pathFd.get() < 0)
-        return FailFromErrno();
-    return ReopenRegularFile(pathFd.get(), out.path, out.st, fd);
+    // The DLL in hand is open already: its machine was read to find its system folder.
+    if (S_ISREG(out.st.st_mode) && TakeOpenFileInHand(*out.folder, out.name, out.st, fd))
+        return TRUE;
+    // A link is followed, as Windows does.
+    return OpenRegularFileAt(out.folder->fd.get(), out.name, out.st, fd);
 }
 
 namespace {

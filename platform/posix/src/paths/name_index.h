@@ -2,6 +2,8 @@
 #ifndef DLLINSTALL_POSIX_NAME_INDEX_H
 #define DLLINSTALL_POSIX_NAME_INDEX_H
 
+#include "paths/open_folders.h"
+
 #include <string>
 #include <sys/stat.h>
 
@@ -18,8 +20,9 @@ enum class NameLookup { Found, Absent, Failed };
 NameLookup FindNameIgnoringCase(const std::string& folder, const std::string& name,
                                 std::string& found);
 
-// The same in the folder open as folderFd (O_PATH will do).
-NameLookup FindNameIgnoringCase(int folderFd, const std::string& name, std::string& found);
+// The same in a folder held open.
+NameLookup FindNameIgnoringCase(const OpenFolder& folder, const std::string& name,
+                                std::string& found);
 
 } // namespace posix
 

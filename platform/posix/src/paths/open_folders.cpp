@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace posix {
@@ -46,26 +47,43 @@ bool IsAtOrBelow(const std::string& path, const std::string& folder) {
 
 } // namespace
 
-FolderRef HeldFolder(const std::string& hostPath) {
+FolderRef HeldFolderAsLastSeen(const std::string& hostPath) {
     auto& held = HeldFolders();
     const auto found = held.find(hostPath);
     if (found == held.end())
         return nullptr;
-    // A folder removed by anyone is gone for good; a new one at its path is another folder.
-    struct stat st {};
-    if (fstat(found->second.folder->fd.get(), &st) != 0 || st.st_nlink == 0) {
-        held.erase(found);
-        return nullptr;
-    }
     found->second.lastUse = NextUse();
     return found->second.folder;
 }
 
+bool ForgetIfGone(const OpenFolder& folder, const std::string& hostPath) {
+    // A folder removed by anyone is gone for good; a new one at its path is another folder.
+    struct stat st {};
+    if (fstat(folder.fd.get(), &st) == 0 && st.st_nlink != 0)
+        return false;
+    const auto found = HeldFolders().find(hostPath);
+    if (found != HeldFolders().end() && found->second.folder.get() == &folder)
+        HeldFolders().erase(found);
+    return true;
+}
+
+FolderRef HeldFolder(const std::string& hostPath) {
+    FolderRef folder = HeldFolderAsLastSeen(hostPath);
+    return folder && !ForgetIfGone(*folder, hostPath) ? folder : nullptr;
+}
+
 FolderRef HoldFolder(const std::string& hostPath, int fd, bool throughLink) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return nullptr;
+    }
     auto& held = HeldFolders();
     if (held.size() >= kMostHeld && held.count(hostPath) == 0)
         LetGoOfLeastUsed();
-    FolderRef folder = std::make_shared<const OpenFolder>(fd, throughLink);
+    FolderRef folder = std::make_shared<const OpenFolder>(fd, throughLink, st.st_dev, st.st_ino);
     held[hostPath] = Held{folder, NextUse()};
     return folder;
 }

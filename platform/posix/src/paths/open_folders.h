@@ -8,19 +8,31 @@
 
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 namespace posix {
 
 struct OpenFolder {
-    OpenFolder(int descriptor, bool viaLink) : fd(descriptor), throughLink(viaLink) {}
+    OpenFolder(int descriptor, bool viaLink, dev_t dev, ino_t ino)
+        : fd(descriptor), throughLink(viaLink), device(dev), inode(ino) {}
     UniqueFd fd;      // O_PATH, so that a folder the runner may not list can still be held
     bool throughLink; // a link was followed to reach it from a folder already held
+    dev_t device;     // which folder it is, for as long as it is held
+    ino_t inode;
 };
 
 using FolderRef = std::shared_ptr<const OpenFolder>;
 
 // The folder held under that host path, or null; one removed meanwhile is no longer held.
 FolderRef HeldFolder(const std::string& hostPath);
+
+// The same without asking whether the folder was removed meanwhile, for a lookup in it: a
+// removed folder holds no names, so a name found in it proves it is there, and only a miss must
+// ask FolderIsGone.
+FolderRef HeldFolderAsLastSeen(const std::string& hostPath);
+
+// True when the held folder was removed since (by anyone): it is then no longer held.
+bool ForgetIfGone(const OpenFolder& folder, const std::string& hostPath);
 
 // Holds a folder just opened (fd) under its host path, replacing any held there.
 FolderRef HoldFolder(const std::string& hostPath, int fd, bool throughLink);
