@@ -65,22 +65,22 @@ bool CopyByReadWrite(int from, int to) {
     }
 }
 
-// A reflink that a pair of file systems refused as such is not tried again between them.
-bool TriesReflink(dev_t from, dev_t to, bool refused) {
+// The pairs of file systems (source, destination) that refused a reflink as such: it is not
+// tried again between them.
+std::set<std::pair<dev_t, dev_t>>& RefusedReflinks() {
     static std::set<std::pair<dev_t, dev_t>> s_refused;
-    if (refused)
-        s_refused.emplace(from, to);
-    return s_refused.count({from, to}) == 0;
+    return s_refused;
 }
 
 // The kernel copies: a reflink where the file systems share blocks, else copy_file_range. The
 // copy ends at the size the source had when it was opened, without a last call to see its end.
 bool CopyContent(int from, const struct stat& srcStat, int to, dev_t toDevice) {
-    if (TriesReflink(srcStat.st_dev, toDevice, false)) {
+    const std::pair<dev_t, dev_t> fileSystems(srcStat.st_dev, toDevice);
+    if (RefusedReflinks().count(fileSystems) == 0) {
         if (ioctl(to, FICLONE, from) == 0)
             return TRUE;
         if (errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV)
-            TriesReflink(srcStat.st_dev, toDevice, true);
+            RefusedReflinks().insert(fileSystems);
     }
     // A large copy goes in parts, each sent on to the disk while the next is copied, so that
     // the flush before the copy takes its name waits for the last part only.
@@ -89,9 +89,10 @@ bool CopyContent(int from, const struct stat& srcStat, int to, dev_t toDevice) {
     off_t copied = 0;
     for (;;) {
         const ssize_t n = copy_file_range(from, nullptr, to, nullptr, kPart, 0);
-        if (n > 0 && (copied += n) >= size && size > 0)
-            return TRUE;
         if (n > 0) {
+            copied += n;
+            if (size > 0 && copied >= size)
+                return TRUE;
             sync_file_range(to, copied - n, n, SYNC_FILE_RANGE_WRITE);
             continue;
         }
@@ -161,7 +162,7 @@ bool FlushData(int fd) {
 bool WriteCopy(int from, const struct stat& srcStat, const posix::HostPath& dst, UniqueFd& to,
                std::string& tempName) {
     const int folderFd = dst.folder->fd.get();
-    posix::RemoveLeftoverTemporaries(folderFd, dst.path.substr(0, dst.path.rfind('/')));
+    posix::RemoveLeftoverTemporaries(*dst.folder);
     to.reset(openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (to.get() < 0) {
         to.reset(posix::CreateNamedTemporary(folderFd, tempName));

@@ -12,24 +12,24 @@
 
 namespace posix {
 
+namespace {
+
+// No name is removed, created or renamed in a folder reached through a link: another user may
+// have put the link where a folder was, to turn the change against a folder of their choice.
+bool MayChangeNamesIn(const HostPath& resolved) {
+    return resolved.folder && !resolved.folder->throughLink ? TRUE : Fail(ERROR_ACCESS_DENIED);
+}
+
+} // namespace
+
 bool ResolveForRemoval(LPCSTR path, HostPath& resolved) {
     if (!ResolvePath(path, resolved))
         return false;
-    if (!resolved.exists)
-        return Fail(ERROR_FILE_NOT_FOUND);
-    // Nothing is removed from a folder reached through a link: another user may have put the
-    // link where a folder was, to turn a removal against a folder of their choice.
-    if (!resolved.folder || resolved.folder->throughLink)
-        return Fail(ERROR_ACCESS_DENIED);
-    return TRUE;
+    return resolved.exists ? MayChangeNamesIn(resolved) : Fail(ERROR_FILE_NOT_FOUND);
 }
 
 bool ResolveForNewName(LPCSTR path, HostPath& resolved) {
-    if (!ResolvePath(path, resolved))
-        return false;
-    if (!resolved.folder || resolved.folder->throughLink)
-        return Fail(ERROR_ACCESS_DENIED);
-    return TRUE;
+    return ResolvePath(path, resolved) && MayChangeNamesIn(resolved);
 }
 
 bool IsLinkToFolder(const HostPath& resolved) {

@@ -85,8 +85,9 @@ bool FinishOpen(int fd, DWORD shareMode, DWORD disposition) {
 namespace {
 
 // Creating takes a folder that was not reached through a link; opening what exists is reading.
-bool ResolveTarget(LPCSTR path, DWORD disposition, posix::HostPath& target) {
-    if (const posix::CopyMade* copy = posix::CopyMadeTo(path))
+bool ResolveTarget(LPCSTR path, const posix::CopyMade* copy, DWORD disposition,
+                   posix::HostPath& target) {
+    if (copy)
         return ResolveCopyMade(*copy, target);
     if (!posix::ResolvePath(path, target))
         return false;
@@ -120,8 +121,9 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (posix::OpensEntryItself(dwDesiredAccess, dwFlagsAndAttributes))
         return posix::OpenEntry(lpFileName, dwDesiredAccess, dwFlagsAndAttributes,
                                 dwCreationDisposition);
+    const posix::CopyMade* copy = posix::CopyMadeTo(lpFileName);
     posix::HostPath target;
-    if (!ResolveTarget(lpFileName, dwCreationDisposition, target) ||
+    if (!ResolveTarget(lpFileName, copy, dwCreationDisposition, target) ||
         !CheckDisposition(target, dwDesiredAccess, dwCreationDisposition))
         return INVALID_HANDLE_VALUE;
     // O_NONBLOCK keeps a FIFO from holding the open up; nothing but a regular file is kept.
@@ -143,7 +145,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     SetLastError(opensOrCreates && target.exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     auto* file = new posix::FileObject(fd);
     // A copy's flush also covers the folder that holds its name.
-    if (posix::CopyMadeTo(lpFileName))
+    if (copy)
         file->copyFolderFd = fcntl(target.folder->fd.get(), F_DUPFD_CLOEXEC, 0);
     return posix::RegisterHandle(file);
 }

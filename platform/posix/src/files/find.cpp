@@ -146,7 +146,7 @@ bool OpenFolder(const std::string& folder, FindObject& find) {
     find.notesInHand = !resolved.inSystemFolder;
     find.folder = ListedFolder(resolved);
     if (find.folder)
-        find.listing.reset(posix::ReopenForReading(*find.folder));
+        find.listing.reset(posix::ReopenForReading(find.folder->fd.get()));
     if (find.listing.get() < 0)
         return errno == ENOENT || errno == ENOTDIR ? Fail(ERROR_PATH_NOT_FOUND)
                                                    : posix::FailFromErrno();

@@ -6,14 +6,15 @@
 #include <fcntl.h>
 #include <map>
 #include <unistd.h>
+#include <utility>
 
 namespace posix {
 
 namespace {
 
-// By host path, so that each folder is flushed once however many copies it received.
-std::map<std::string, FolderRef>& PendingFolders() {
-    static std::map<std::string, FolderRef> s_folders;
+// By device and inode, so that each folder is flushed once however many copies it received.
+std::map<std::pair<dev_t, ino_t>, FolderRef>& PendingFolders() {
+    static std::map<std::pair<dev_t, ino_t>, FolderRef> s_folders;
     return s_folders;
 }
 
@@ -25,8 +26,8 @@ std::map<std::u16string, CopyMade>& CopiesMade() {
 } // namespace
 
 void NoteCopyMade(LPCSTR windowsName, const HostPath& destination) {
-    const std::string folderPath = destination.path.substr(0, destination.path.rfind('/'));
-    PendingFolders()[folderPath] = destination.folder;
+    const OpenFolder& folder = *destination.folder;
+    PendingFolders()[{folder.device, folder.inode}] = destination.folder;
     CopiesMade()[FoldName(windowsName ? windowsName : "")] =
         CopyMade{destination.folder, destination.name, destination.path};
 }
@@ -39,7 +40,7 @@ const CopyMade* CopyMadeTo(LPCSTR windowsName) {
 }
 
 bool FlushFolder(int folderFd) {
-    const UniqueFd fd(openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd fd(ReopenForReading(folderFd));
     return (fd.get() >= 0 && fsync(fd.get()) == 0) || FailFromErrno();
 }
 

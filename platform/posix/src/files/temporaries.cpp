@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace posix {
 
@@ -52,13 +53,14 @@ int CreateNamedTemporary(int folderFd, std::string& tempName) {
     return -1;
 }
 
-void RemoveLeftoverTemporaries(int folderFd, const std::string& folderPath) {
+void RemoveLeftoverTemporaries(const OpenFolder& folder) {
     // Each folder once per run: saves 35% of a 1,000-DLL run on tmpfs (bench_install case, paired
     // medians, 2026-12), where every copy would read the whole system folder again.
-    static std::set<std::string> s_cleared;
-    if (!s_cleared.insert(folderPath).second)
+    static std::set<std::pair<dev_t, ino_t>> s_cleared;
+    if (!s_cleared.emplace(folder.device, folder.inode).second)
         return;
-    const int listingFd = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = folder.fd.get();
+    const int listingFd = ReopenForReading(folderFd);
     DIR* dir = listingFd >= 0 ? fdopendir(listingFd) : nullptr;
     if (!dir) {
         if (listingFd >= 0)

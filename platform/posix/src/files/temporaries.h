@@ -2,6 +2,8 @@
 #ifndef DLLINSTALL_POSIX_TEMPORARIES_H
 #define DLLINSTALL_POSIX_TEMPORARIES_H
 
+#include "paths/open_folders.h"
+
 #include <string>
 
 namespace posix {
@@ -14,10 +16,9 @@ std::string NextTemporaryName();
 // another run made; -1 with errno set on failure.
 int CreateNamedTemporary(int folderFd, std::string& tempName);
 
-// Removes from the open folder (host path folderPath) the temporaries of runs that were killed,
-// whatever file they were copying, but never one whose writer still holds its lock; once per
-// folder in a process.
-void RemoveLeftoverTemporaries(int folderFd, const std::string& folderPath);
+// Removes from the held folder the temporaries of runs that were killed, whatever file they
+// were copying, but never one whose writer still holds its lock; once per folder in a process.
+void RemoveLeftoverTemporaries(const OpenFolder& folder);
 
 } // namespace posix
 

@@ -48,11 +48,6 @@ bool ReportsEveryChange(int folderFd) {
     }
 }
 
-// A new open of the folder itself, for reading its names: never of a path.
-int ReopenFolder(int folderFd) {
-    return openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
 // The names of one folder, found by the hash of their upper-case form.
 class FolderNames {
   public:
@@ -261,7 +256,7 @@ int NameIndex::Find(const OpenFolder& folder, const std::string& name, std::stri
     const auto known = folders_.find(key);
     if (known != folders_.end())
         return known->second.Find(name, found);
-    const UniqueFd fd(ReopenFolder(folder.fd.get()));
+    const UniqueFd fd(ReopenForReading(folder.fd.get()));
     FolderNames* names = nullptr;
     if (fd.get() >= 0) {
         if (ReportsEveryChange(fd.get()))
@@ -274,7 +269,7 @@ int NameIndex::Find(const OpenFolder& folder, const std::string& name, std::stri
 
 // Reads the whole folder, for when the index cannot answer; the first match wins.
 NameLookup ScanFolder(int folderFd, const std::string& name, std::string& found) {
-    const int fd = ReopenFolder(folderFd);
+    const int fd = ReopenForReading(folderFd);
     DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
     if (!dir) {
         if (fd >= 0)

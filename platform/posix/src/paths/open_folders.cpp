@@ -114,8 +114,8 @@ void ForgetFoldersAt(const std::string& hostPath) {
         it = IsAtOrBelow(it->first, hostPath) ? held.erase(it) : std::next(it);
 }
 
-int ReopenForReading(const OpenFolder& folder) {
-    return openat(folder.fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+int ReopenForReading(int folderFd) {
+    return openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 } // namespace posix

@@ -50,9 +50,9 @@ FolderRef OpenChildFolder(const FolderRef& parent, const std::string& parentPath
 // Forgets the folder held at that host path and every one held below it, once it is removed.
 void ForgetFoldersAt(const std::string& hostPath);
 
-// A descriptor of the held folder that can be listed or flushed: a new open of the folder
-// itself, never of a path.
-int ReopenForReading(const OpenFolder& folder);
+// A descriptor that can list or flush the folder open as folderFd (O_PATH will do): a new open
+// of the folder itself, never of a path.
+int ReopenForReading(int folderFd);
 
 } // namespace posix
 
